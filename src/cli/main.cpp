@@ -1,0 +1,85 @@
+// kestrune-cli: the fix run and the file tools, without the window.
+#include "cli/Cli.h"
+#include "common/Errors.h"
+#include "common/Version.h"
+
+#include <csignal>
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+using kestrune::cli::Command;
+
+namespace {
+
+const std::vector<Command> kCommands = {
+    // Each command group adds its entries here.
+};
+
+void PrintOverview(std::ostream& out) {
+    out << "Usage: kestrune-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const auto& c : kCommands) {
+        out << "  " << c.name << std::string(10 - std::min<std::size_t>(9, std::strlen(c.name)), ' ') << c.summary
+            << '\n';
+    }
+    out << "\nkestrune-cli COMMAND --help shows a command's arguments.\n"
+           "kestrune-cli --version shows the version.\n";
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const auto& c : kCommands) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A file-size limit must show up as a failed write that is reported and
+    // cleaned up after, not as a killed process that leaves a partial file.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty()) {
+        PrintOverview(std::cerr);
+        return kestrune::cli::ExitUsage;
+    }
+    if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
+        PrintOverview(std::cout);
+        return kestrune::cli::ExitOk;
+    }
+    if (words[0] == "--version") {
+        std::cout << "Kestrune " << kestrune::VersionText << '\n';
+        return kestrune::cli::ExitOk;
+    }
+
+    const Command* command = FindCommand(words[0]);
+    if (command == nullptr) {
+        std::cerr << "kestrune-cli: unknown command '" << words[0] << "'; try 'kestrune-cli --help'\n";
+        return kestrune::cli::ExitUsage;
+    }
+    const std::vector<std::string> args(words.begin() + 1, words.end());
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::cout << command->usage;
+            return kestrune::cli::ExitOk;
+        }
+    }
+    try {
+        return command->run(args);
+    } catch (const kestrune::cli::UsageError& e) {
+        std::cerr << "kestrune-cli " << command->name << ": " << e.what() << "; try 'kestrune-cli " << command->name
+                  << " --help'\n";
+        return kestrune::cli::ExitUsage;
+    } catch (const kestrune::RunError& e) {
+        kestrune::cli::PrintMessage("Error " + std::to_string(e.number()) + " - " + e.description(),
+                                    kestrune::MessageIcon::Critical);
+        return kestrune::cli::ExitFailed;
+    } catch (const std::exception& e) {
+        kestrune::cli::PrintMessage(e.what(), kestrune::MessageIcon::Critical);
+        return kestrune::cli::ExitFailed;
+    }
+}

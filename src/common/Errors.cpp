@@ -1,0 +1,77 @@
+#include "common/Errors.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace kestrune {
+
+std::string StandardDescription(std::int32_t number) {
+    switch (number) {
+    case ErrorNumber::InvalidArgument: return "Invalid procedure call or argument";
+    case ErrorNumber::OutOfMemory: return "Out of memory";
+    case ErrorNumber::SubscriptOutOfRange: return "Subscript out of range";
+    case ErrorNumber::BadFileName: return "Bad file name or number";
+    case ErrorNumber::FileNotFound: return "File not found";
+    case ErrorNumber::DeviceIOError: return "Device I/O error";
+    case ErrorNumber::FileAlreadyExists: return "File already exists";
+    case ErrorNumber::DiskFull: return "Disk full";
+    case ErrorNumber::TooManyFiles: return "Too many files";
+    case ErrorNumber::PermissionDenied: return "Permission denied";
+    case ErrorNumber::PathFileAccessError: return "Path/File access error";
+    case ErrorNumber::PathNotFound: return "Path not found";
+    default: return {};
+    }
+}
+
+RunError::RunError(std::int32_t number, const std::string& description)
+    : std::runtime_error(description), number_(number) {}
+
+RunError::RunError(std::int32_t number) : RunError(number, StandardDescription(number)) {}
+
+namespace {
+
+// ENOENT means "file not found" only when the folder it should be in exists.
+bool ParentFolderExists(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return true;
+    const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st {};
+    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+RunError ErrorFromErrno(int errnoValue, const std::string& path) {
+    switch (errnoValue) {
+    case ENOENT:
+        return RunError(ParentFolderExists(path) ? ErrorNumber::FileNotFound : ErrorNumber::PathNotFound);
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return RunError(ErrorNumber::PathNotFound);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+        return RunError(ErrorNumber::PermissionDenied);
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return RunError(ErrorNumber::DiskFull);
+    case EEXIST:
+        return RunError(ErrorNumber::FileAlreadyExists);
+    case EMFILE:
+    case ENFILE:
+        return RunError(ErrorNumber::TooManyFiles);
+    case ENOMEM:
+        return RunError(ErrorNumber::OutOfMemory);
+    case EISDIR:
+    case EBUSY:
+    case EXDEV:
+        return RunError(ErrorNumber::PathFileAccessError);
+    default:
+        return RunError(ErrorNumber::DeviceIOError);
+    }
+}
+
+}  // namespace kestrune

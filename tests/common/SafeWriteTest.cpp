@@ -1,0 +1,136 @@
+#include "common/Errors.h"
+#include "common/SafeWrite.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using kestrune::RunError;
+using kestrune::WriteFileSafely;
+using kestrune::WriteMode;
+using kestrune::test::ListFolder;
+using kestrune::test::ReadFile;
+using kestrune::test::TempDir;
+using kestrune::test::WriteFile;
+
+namespace {
+
+// Runs body in a child process whose files may not grow past limit bytes
+// and which ignores SIGXFSZ, so the limit shows as a failed write. Returns
+// the child's exit code.
+template <typename Body>
+int RunWithFileSizeLimit(rlim_t limit, Body body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit rl{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+int ErrorNumberOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RunError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(WriteFileSafely, ReplacesTheContentAndKeepsThePermissions) {
+    TempDir dir;
+    const auto target = dir / "config.bin";
+    WriteFile(target, "old content that is longer than the new one");
+    ::chmod(target.c_str(), 0640);
+
+    WriteFileSafely(target, "new");
+
+    EXPECT_EQ(ReadFile(target), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"config.bin"});
+}
+
+TEST(WriteFileSafely, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
+    TempDir dir;
+    const auto target = dir / "config.bin";
+    const std::string original(10000, 'o');
+    WriteFile(target, original);
+    WriteFile(dir / "plainfile", "x");
+
+    const struct {
+        const char* name;
+        std::function<int()> attempt;
+        int expectedNumber;
+    } cases[] = {
+        {"file-size limit below the new size",
+         [&] {
+             return RunWithFileSizeLimit(4096, [&] {
+                 return ErrorNumberOf([&] { WriteFileSafely(target, std::string(20000, 'n')); });
+             });
+         },
+         61},
+        {"target is a folder",
+         [&] {
+             std::filesystem::create_directory(dir / "folder");
+             return ErrorNumberOf([&] { WriteFileSafely(dir / "folder", "n"); });
+         },
+         75},
+        {"folder is a plain file",
+         [&] { return ErrorNumberOf([&] { WriteFileSafely(dir / "plainfile/x", "n"); }); }, 76},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.attempt(), c.expectedNumber);
+        EXPECT_EQ(ReadFile(target), original);
+        for (const auto& name : ListFolder(dir.path())) {
+            EXPECT_EQ(name.find(".kestrune-"), std::string::npos) << name;
+        }
+    }
+}
+
+TEST(WriteFileSafely, CreateNewNeverReplacesAnExistingFile) {
+    TempDir dir;
+    const auto target = dir / "backup.bak";
+    WriteFileSafely(target, "first", WriteMode::CreateNew);
+    try {
+        WriteFileSafely(target, "second", WriteMode::CreateNew);
+        FAIL() << "no error";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.number(), 58);
+        EXPECT_EQ(e.description(), "File already exists");
+    }
+    EXPECT_EQ(ReadFile(target), "first");
+    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"backup.bak"});
+}
+
+TEST(ErrorFromErrno, MapsSystemErrorsToTheTable) {
+    const struct {
+        int err;
+        int number;
+    } cases[] = {
+        {EACCES, 70}, {EROFS, 70}, {ENOSPC, 61}, {EFBIG, 61}, {ENOTDIR, 76},
+        {EEXIST, 58}, {EISDIR, 75}, {EIO, 57},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        const auto error = kestrune::ErrorFromErrno(c.err, "/tmp/x");
+        EXPECT_EQ(error.number(), c.number);
+        EXPECT_EQ(error.description(), kestrune::StandardDescription(c.number));
+        EXPECT_FALSE(error.description().empty());
+    }
+}

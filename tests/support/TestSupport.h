@@ -1,0 +1,93 @@
+#pragma once
+
+#include "common/UserInterface.h"
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kestrune::test {
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes, even when an assertion failed.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // The full path of name inside the folder.
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Writes bytes to a file, replacing it; for setting up fixtures.
+void WriteFile(const std::string& path, const std::string& bytes);
+// The whole file; for checking results.
+std::string ReadFile(const std::string& path);
+// The names in a folder, sorted.
+std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+
+// The project's source folder (for samples and fixes).
+std::filesystem::path SourceDir();
+// The shared corpus of real router configurations, or an empty path when it
+// is not beside the project; tests that need it skip then.
+std::filesystem::path CorpusDir();
+
+// A user interface that records what the core shows and answers from a
+// script: the queued answers for file choices and text questions, an empty
+// text (cancel) when the queue is empty.
+class FakeUserInterface : public UserInterface {
+public:
+    struct Message {
+        std::string text;
+        MessageIcon icon;
+        std::string title;
+    };
+    struct Request {
+        std::string first;   // filter, or prompt
+        std::string second;  // initial folder, or title
+    };
+
+    std::vector<Message> messages;
+    std::vector<Request> fileRequests;
+    std::vector<Request> textRequests;
+    std::deque<std::string> fileAnswers;
+    std::deque<std::string> textAnswers;
+
+protected:
+    void DoShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
+    std::string DoChooseFileToOpen(const std::string& filter, const std::string& initialFolder) override;
+    std::string DoAskForText(const std::string& prompt, const std::string& title) override;
+};
+
+// The bytes of a hexadecimal text such as "4C 4D 4D 43"; spaces are ignored.
+std::string FromHex(const std::string& hex);
+// The bytes as upper-case hexadecimal pairs separated by single spaces.
+std::string ToHex(const std::string& bytes);
+
+}  // namespace kestrune::test
+
+namespace kestrune::test {
+
+// What a run of the real kestrune-cli gave.
+struct CliResult {
+    int exitCode = -1;  // the exit code, or 128 + signal when it was killed
+    std::string out;
+    std::string err;
+};
+
+// Runs the built kestrune-cli with args, in folder workDir when it is not
+// empty, with standard input closed, and waits at most timeoutSeconds
+// before killing it.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& workDir = {}, int timeoutSeconds = 30);
+
+// The path of the built kestrune-cli.
+std::string CliPath();
+
+}  // namespace kestrune::test
