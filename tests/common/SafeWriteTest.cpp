@@ -22,23 +22,6 @@ using kestrune::test::WriteFile;
 
 namespace {
 
-// Runs body in a child process whose files may not grow past limit bytes
-// and which ignores SIGXFSZ, so the limit shows as a failed write. Returns
-// the child's exit code.
-template <typename Body>
-int RunWithFileSizeLimit(rlim_t limit, Body body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit rl{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &rl);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
 int ErrorNumberOf(const std::function<void()>& action) {
     try {
         action();
@@ -79,7 +62,7 @@ TEST(WriteFileSafely, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
     } cases[] = {
         {"file-size limit below the new size",
          [&] {
-             return RunWithFileSizeLimit(4096, [&] {
+             return kestrune::test::RunWithFileSizeLimit(4096, [&] {
                  return ErrorNumberOf([&] { WriteFileSafely(target, std::string(20000, 'n')); });
              });
          },

@@ -6,6 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kestrune::test {
@@ -79,6 +82,19 @@ std::string FakeUserInterface::DoAskForText(const std::string& prompt, const std
     auto answer = textAnswers.front();
     textAnswers.pop_front();
     return answer;
+}
+
+int RunWithFileSizeLimit(unsigned long limitBytes, const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{limitBytes, limitBytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
 }
 
 std::string FromHex(const std::string& hex) {

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,11 @@ protected:
     std::string DoChooseFileToOpen(const std::string& filter, const std::string& initialFolder) override;
     std::string DoAskForText(const std::string& prompt, const std::string& title) override;
 };
+
+// Runs body in a child process whose files may not grow past limitBytes
+// and which ignores SIGXFSZ, so that the limit shows as a failed write, as
+// on a full disk. Returns body's result (0..255), or 255 when the child died.
+int RunWithFileSizeLimit(unsigned long limitBytes, const std::function<int()>& body);
 
 // The bytes of a hexadecimal text such as "4C 4D 4D 43"; spaces are ignored.
 std::string FromHex(const std::string& hex);
