@@ -40,6 +40,27 @@ InflateStream StartInflate() {
     return InflateStream(s);
 }
 
+// CompressData without copying its input: out gets the stream.
+int CompressInto(std::string_view data, std::string& out) {
+    out.assign(OutputRoom(data.size()), '\0');
+    uLongf length = out.size();
+    const int status = compress(reinterpret_cast<Bytef*>(out.data()), &length,
+                                reinterpret_cast<const Bytef*>(data.data()), data.size());
+    out.resize(std::min<std::size_t>(length, out.size()));
+    return status;
+}
+
+// UncompressData without copying its input: out gets what zlib produced.
+int UncompressInto(std::string_view data, std::int32_t expectedSize, std::string& out) {
+    if (expectedSize < 0) throw kestrune::RunError(kestrune::ErrorNumber::InvalidArgument);
+    out.assign(OutputRoom(expectedSize == 0 ? 65536 : static_cast<std::uint64_t>(expectedSize)), '\0');
+    uLongf length = out.size();
+    const int status = uncompress(reinterpret_cast<Bytef*>(out.data()), &length,
+                                  reinterpret_cast<const Bytef*>(data.data()), data.size());
+    out.resize(std::min<std::size_t>(length, out.size()));
+    return status;
+}
+
 std::string ZlibStatusText(int status) {
     return "zlib status " + std::to_string(status) + " (" + zError(status) + ")";
 }
@@ -60,22 +81,15 @@ std::size_t OutputRoom(std::uint64_t size) {
 }
 
 int CompressData(std::string& data) {
-    std::string out(OutputRoom(data.size()), '\0');
-    uLongf length = out.size();
-    const int status = compress(reinterpret_cast<Bytef*>(out.data()), &length,
-                                reinterpret_cast<const Bytef*>(data.data()), data.size());
-    out.resize(std::min<std::size_t>(length, out.size()));
+    std::string out;
+    const int status = CompressInto(data, out);
     data = std::move(out);
     return status;
 }
 
 int UncompressData(std::string& data, std::int32_t expectedSize) {
-    if (expectedSize < 0) throw kestrune::RunError(kestrune::ErrorNumber::InvalidArgument);
-    std::string out(OutputRoom(expectedSize == 0 ? 65536 : static_cast<std::uint64_t>(expectedSize)), '\0');
-    uLongf length = out.size();
-    const int status = uncompress(reinterpret_cast<Bytef*>(out.data()), &length,
-                                  reinterpret_cast<const Bytef*>(data.data()), data.size());
-    out.resize(std::min<std::size_t>(length, out.size()));
+    std::string out;
+    const int status = UncompressInto(data, expectedSize, out);
     data = std::move(out);
     return status;
 }
@@ -93,8 +107,8 @@ ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterfac
 
     // The header's sizes and checksum are not trusted for anything: the
     // stream's own check decides whether the payload is sound.
-    std::string data(containerBytes.substr(HeaderSize));
-    result.zlibStatus = UncompressData(data, 0);
+    std::string data;
+    result.zlibStatus = UncompressInto(containerBytes.substr(HeaderSize), 0, data);
     if (result.zlibStatus == Z_OK) {
         result.status = ReadStatus::Decompressed;
         result.xml = std::move(data);
@@ -121,8 +135,8 @@ std::string XmlToBin(std::string_view text) {
         throw kestrune::RunError(kestrune::ErrorNumber::ContainerTooLarge,
                                  "The XML text is too large for a config container");
     }
-    std::string payload(text);
-    const int status = CompressData(payload);
+    std::string payload;
+    const int status = CompressInto(text, payload);
     if (status != Z_OK) {
         throw kestrune::RunError(kestrune::ErrorNumber::CompressFailed,
                                  "The XML text could not be compressed: " + ZlibStatusText(status));
@@ -178,7 +192,8 @@ PayloadFacts MeasurePayload(std::string_view payload, std::uint64_t limit) {
             return facts;
         }
         if (status != Z_OK && status != Z_BUF_ERROR) {
-            facts.problem = std::string("the zlib stream is damaged (") + (stream->msg != nullptr ? stream->msg : zError(status)) + ")";
+            const char* words = stream->msg != nullptr ? stream->msg : zError(status);
+            facts.problem = std::string("the zlib stream is damaged (") + words + ")";
             return facts;
         }
         if (facts.xmlSize > limit) {

@@ -15,7 +15,9 @@ using kestrune::test::WriteFile;
 
 namespace {
 
-std::string Sample(const std::string& name) { return ReadFile((kestrune::test::SourceDir() / "samples" / name).string()); }
+std::string Sample(const std::string& name) {
+    return ReadFile((kestrune::test::SourceDir() / "samples" / name).string());
+}
 
 std::string Hex32(std::uint32_t value) {
     char text[11];
@@ -57,8 +59,9 @@ TEST(ContainerCli, UnpackOfPackGivesBackEveryByte) {
         EXPECT_EQ(toFile.out, "");
         EXPECT_EQ(ReadFile(dir / "out.xml"), c.xml);
 
-        for (const std::vector<std::string>& args : {std::vector<std::string>{"unpack", dir / "packed.bin"},
-                                                     std::vector<std::string>{"unpack", dir / "packed.bin", "-o", "-"}}) {
+        const std::vector<std::string> toStdoutArgs[] = {{"unpack", dir / "packed.bin"},
+                                                         {"unpack", dir / "packed.bin", "-o", "-"}};
+        for (const auto& args : toStdoutArgs) {
             const auto toStdout = RunCli(args);
             EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
             EXPECT_EQ(toStdout.out, c.xml);
@@ -229,7 +232,8 @@ TEST(ContainerCli, UsageErrorsExitTwoWithAHint) {
         const char* err;
     } cases[] = {
         {{"unpack"}, "kestrune-cli unpack: missing argument; try 'kestrune-cli unpack --help'\n"},
-        {{"unpack", "a.bin", "b.bin"}, "kestrune-cli unpack: unexpected argument b.bin; try 'kestrune-cli unpack --help'\n"},
+        {{"unpack", "a.bin", "b.bin"},
+         "kestrune-cli unpack: unexpected argument b.bin; try 'kestrune-cli unpack --help'\n"},
         {{"unpack", "a.bin", "-x"}, "kestrune-cli unpack: unknown option -x; try 'kestrune-cli unpack --help'\n"},
         {{"unpack", "a.bin", "-o"}, "kestrune-cli unpack: option -o needs a value; try 'kestrune-cli unpack --help'\n"},
         {{"pack", "a.xml"}, "kestrune-cli pack: missing -o FILE; try 'kestrune-cli pack --help'\n"},
@@ -245,26 +249,5 @@ TEST(ContainerCli, UsageErrorsExitTwoWithAHint) {
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out, "");
         EXPECT_TRUE(ListFolder(dir.path()).empty());
-    }
-}
-
-TEST(ContainerCli, HelpShowsEachCommandsUsage) {
-    const auto overview = RunCli({"--help"});
-    for (const char* line : {"  unpack    ", "  pack      ", "  info      "}) {
-        EXPECT_NE(overview.out.find(line), std::string::npos) << line;
-    }
-    const struct {
-        const char* command;
-        const char* usage;
-    } cases[] = {
-        {"unpack", "Usage: kestrune-cli unpack CONTAINER [-o FILE]\n"},
-        {"pack", "Usage: kestrune-cli pack XMLFILE -o FILE\n"},
-        {"info", "Usage: kestrune-cli info CONTAINER\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.command);
-        const auto r = RunCli({c.command, "--help"});
-        EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.out.rfind(c.usage, 0), 0u) << r.out;
     }
 }

@@ -37,7 +37,11 @@ std::string RepetitiveText(std::size_t size) {
     return text;
 }
 
-std::string SampleXml() { return kestrune::test::ReadFile((kestrune::test::SourceDir() / "samples/router.xml").string()); }
+std::string Sample(const std::string& name) {
+    return kestrune::test::ReadFile((kestrune::test::SourceDir() / "samples" / name).string());
+}
+
+std::string SampleXml() { return Sample("router.xml"); }
 
 }  // namespace
 
@@ -230,12 +234,11 @@ TEST(BinToXml, ReadsTheFileAndPassesFileErrorsThrough) {
 }
 
 TEST(BinToXml, EverySampleContainerHoldsExactlyItsXml) {
-    const auto samples = kestrune::test::SourceDir() / "samples";
-    for (const char* name : {"router", "router-wpa", "router-no-wireless"}) {
+    for (const std::string name : {"router", "router-wpa", "router-no-wireless"}) {
         SCOPED_TRACE(name);
         FakeUserInterface ui;
-        const std::string bin = (samples / (std::string(name) + ".bin")).string();
-        EXPECT_EQ(modConvert::BinToXml(bin, ui), kestrune::test::ReadFile((samples / (std::string(name) + ".xml")).string()));
+        const std::string bin = (kestrune::test::SourceDir() / "samples" / (name + ".bin")).string();
+        EXPECT_EQ(modConvert::BinToXml(bin, ui), Sample(name + ".xml"));
         EXPECT_TRUE(ui.messages.empty());
     }
 }
