@@ -1,5 +1,6 @@
 // kestrune-cli: the fix run and the file tools, without the window.
 #include "cli/Cli.h"
+#include "cli/CmdContainer.h"
 #include "common/Errors.h"
 #include "common/Version.h"
 
@@ -16,6 +17,10 @@ namespace {
 
 const std::vector<Command> kCommands = {
     // Each command group adds its entries here.
+    {"unpack", "write the XML inside a .bin config container", kestrune::cli::UnpackUsage, kestrune::cli::RunUnpack},
+    {"pack", "pack an XML file into a .bin config container", kestrune::cli::PackUsage, kestrune::cli::RunPack},
+    {"info", "check a .bin config container's header against its payload", kestrune::cli::InfoUsage,
+     kestrune::cli::RunInfo},
 };
 
 void PrintOverview(std::ostream& out) {

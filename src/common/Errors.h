@@ -39,6 +39,7 @@ inline constexpr std::int32_t XmlEncodingError = ComponentBase + 0x108;
 
 // The container codec's own errors.
 inline constexpr std::int32_t CompressFailed = ComponentBase + 0x201;
+inline constexpr std::int32_t ContainerTooLarge = ComponentBase + 0x202;  // a size beyond the header's 32 bits
 
 // A save whose bytes did not read back as what was meant to be written.
 inline constexpr std::int32_t SaveNotVerified = ComponentBase + 0x301;
