@@ -1,9 +1,10 @@
 # The two everyday commands: `make run` and `make test`. Both install what is
 # missing first, so they work on a bare Debian 12 machine.
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test run clean
+.PHONY: all setup configure build test test-sanitize run clean
 
 all: build
 
@@ -16,11 +17,18 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD)
 
-test: build
+test: build test-sanitize
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
+
+# The core and the command line again, under AddressSanitizer and
+# UndefinedBehaviorSanitizer; any report fails the run.
+test-sanitize: setup
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON -DKESTRUNE_BUILD_GUI=OFF > /dev/null
+	@cmake --build $(SANITIZE_BUILD)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j 2
 
 run: build
 	@bash scripts/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD)
