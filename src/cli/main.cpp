@@ -1,5 +1,6 @@
 // kestrune-cli: the fix run and the file tools, without the window.
 #include "cli/Cli.h"
+#include "cli/CmdCipher.h"
 #include "common/Errors.h"
 #include "common/Version.h"
 
@@ -16,6 +17,9 @@ namespace {
 
 const std::vector<Command> kCommands = {
     // Each command group adds its entries here.
+    {"encrypt", "encipher a plain fix file", kestrune::cli::EncryptUsage, kestrune::cli::RunEncrypt},
+    {"decrypt", "decipher an enciphered fix file", kestrune::cli::DecryptUsage, kestrune::cli::RunDecrypt},
+    {"show", "list the entries of a fix file", kestrune::cli::ShowUsage, kestrune::cli::RunShow},
 };
 
 void PrintOverview(std::ostream& out) {
