@@ -10,8 +10,7 @@
 
 namespace kestrune {
 
-// One change a fix makes: the node's path, its new value (or a marker), the
-// attribute to act on (empty for the element's text) and a free label.
+// One change of a fix: node path, new value or marker, attribute (empty: text), label.
 struct FixEntry {
     std::string Path;
     std::string Value;
@@ -35,28 +34,23 @@ inline constexpr std::string_view FixHeader = "[Router Fix]\r\n";
 inline constexpr std::string_view FileCorruptedMessage = "Error decrypting file - file corrupted.";
 inline constexpr std::string_view NoFixesMessage = "No fixes found in file.";
 
-// Gives path to entry 0 while its path is empty, otherwise to a new last
-// entry; returns the index that received it.
+// Gives path to entry 0 while its path is empty, else to a new last entry; returns its index.
 std::int32_t AddFixEntry(FixEntryList& entries, const std::string& path);
 
 // Reads AddBackslash(folder) + name; the full loader with its messages.
 void LoadFixFile(const std::string& folder, const std::string& name, FixEntryList& entries, clsBlowfish& cipher,
                  UserInterface& ui);
 
-// The loader's work on bytes already read (for fuzzing and the command line).
-// Enciphered text that cannot be deciphered raises the cipher's RunError,
-// with entries already reset to one empty entry.
+// The loader's work on bytes already read (for fuzzing and the command line); raises on undecipherable text.
 void ParseFixText(const std::string& text, FixEntryList& entries, clsBlowfish& cipher, UserInterface& ui);
 
 // True when text starts with the "[Encrypted]" tag.
 bool IsEncipheredFixText(std::string_view text);
 
-// The text after the tag, deciphered under FixFileKey; raises the cipher's
-// RunError when the layout is broken. The header is not checked here.
+// The text after the tag, deciphered under FixFileKey; the header is not checked.
 std::string DecipherFixText(const std::string& text, clsBlowfish& cipher);
 
-// The enciphered fix file for a plain fix text: the tag, then the text
-// enciphered under FixFileKey.
+// The tag followed by plain enciphered under FixFileKey.
 std::string EncipherFixText(const std::string& plain, clsBlowfish& cipher);
 
 }  // namespace kestrune

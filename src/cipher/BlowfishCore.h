@@ -5,14 +5,10 @@
 #include <span>
 #include <string_view>
 
-// The block cipher itself: tables, round function, block operations and key
-// schedule. clsBlowfish builds its formats on these; the tests reach them
-// directly to check the rounds against the published cipher.
+// The block cipher under clsBlowfish's formats, reachable by the tests.
 namespace kestrune::blowfish {
 
-// How the pi words are laid into the boxes and how key bytes are packed into
-// words. Our enciphered files need Kestrune; Published is the textbook
-// cipher, kept so the round structure can be checked against its vectors.
+// Our enciphered files need Kestrune; Published checks the rounds against the textbook cipher.
 enum class Variant {
     Kestrune,   // box b, entry e = word 4e + b; each packed byte ORs in the ones before it
     Published,  // box b, entry e = word 256b + e; key bytes packed as they are
@@ -27,11 +23,10 @@ struct Tables {
 // Fills tables with the initial values from pi in the variant's layout.
 void LoadInitialTables(Tables& tables, Variant variant);
 
-// The next word of key bytes to XOR into P, starting at key byte j; j moves
-// on by four, wrapping at the end of the key. The key must not be empty.
+// The next key word for P from key bytes j.. (cyclic, j advanced); key not empty.
 std::uint32_t PackKeyWord(std::string_view key, std::size_t& j, Variant variant);
 
-// Schedules key over the tables as they stand. The key must not be empty.
+// Schedules a non-empty key over the tables as they stand.
 void ScheduleKey(Tables& tables, std::string_view key, Variant variant);
 
 // (a + b) mod 2^32.
@@ -116,12 +111,10 @@ inline void DecryptBlocks(const Tables& t, std::uint32_t (&L)[n], std::uint32_t 
     }
 }
 
-// The big-endian word at bytes[pos..pos+3]; "Subscript out of range" (9)
-// when the array ends before pos + 3.
+// The big-endian word at bytes[pos..pos+3]; error 9 past the end.
 std::uint32_t ReadWord(std::span<const std::uint8_t> bytes, std::size_t pos);
 
-// Stores word big-endian at bytes[pos..pos+3]; "Subscript out of range" (9)
-// when the array ends before pos + 3.
+// Stores word big-endian at bytes[pos..pos+3]; error 9 past the end.
 void WriteWord(std::uint32_t word, std::span<std::uint8_t> bytes, std::size_t pos);
 
 }  // namespace kestrune::blowfish

@@ -11,6 +11,11 @@
 #include <limits>
 #include <random>
 
+// The enciphered layout: two random values, the plaintext length as a signed
+// little-endian 32-bit number, the plaintext and zero fill to a multiple of 8,
+// chained block by block from a zero start; the random first block stands in
+// for a random starting value. The object keeps its working state in itself,
+// so a Progress listener must not call back into the same object.
 namespace kestrune {
 namespace {
 

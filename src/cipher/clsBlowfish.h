@@ -9,42 +9,31 @@
 
 namespace kestrune {
 
-// One keyed cipher state and the enciphered byte, text and file formats
-// built on it: 8 random bytes, the plaintext length (little-endian), the
-// plaintext and zero fill to a multiple of 8, chained block by block from a
-// zero start. An empty Key argument keeps the key in force. Not re-entrant:
-// a Progress listener must not call back into the same object.
+// A keyed cipher state and its enciphered formats; an empty Key argument keeps the key in force.
 class clsBlowfish {
 public:
-    // Tables at their initial values, no key set.
+    // Tables at their initial values from pi, no key set.
     clsBlowfish();
 
-    // Sets the key; the schedule runs only when the text differs from the
-    // key in force, and always starts again from the initial tables. An empty
-    // text raises "Invalid procedure call or argument" (5).
+    // Reschedules from the initial tables when the text changes; "" raises error 5.
     void Key(const std::string& New_Value);
 
     // Enciphers the array in place into the enciphered layout.
     void EncryptByte(std::vector<std::uint8_t>& ByteArray, const std::string& Key);
 
-    // Deciphers the array in place back to its plaintext. A length below 16
-    // or not a multiple of 8 raises "Subscript out of range" (9), a size
-    // descriptor out of range raises "Incorrect size descriptor in Blowfish
-    // decryption"; the array then holds what was deciphered so far.
+    // Deciphers in place; on error the array keeps what was deciphered so far.
     void DecryptByte(std::vector<std::uint8_t>& ByteArray, const std::string& Key);
 
     // The enciphered layout of Text, as a byte string.
     std::string EncryptString(const std::string& Text, const std::string& Key);
 
-    // The plaintext deciphered from the byte string Text; errors as DecryptByte.
+    // The plaintext of the byte string Text; errors as DecryptByte, Text untouched.
     std::string DecryptString(const std::string& Text, const std::string& Key);
 
-    // Enciphers SourceFile into DestFile (which may be the same file). A
-    // missing source raises "Error in Skipjack EncryptFile procedure (Source
-    // file does not exist)."; DestFile is replaced whole or not at all.
+    // Enciphers SourceFile into DestFile, which is replaced whole or not at all.
     void EncryptFile(const std::string& SourceFile, const std::string& DestFile, const std::string& Key);
 
-    // Deciphers SourceFile into DestFile; errors as EncryptFile and DecryptByte.
+    // Deciphers SourceFile into DestFile, which is replaced whole or not at all.
     void DecryptFile(const std::string& SourceFile, const std::string& DestFile, const std::string& Key);
 
     // Raised with 0 first, then about once per percent, then 100 last.

@@ -17,8 +17,7 @@ extern const char* const DecryptUsage;
 int RunShow(const std::vector<std::string>& args);
 extern const char* const ShowUsage;
 
-// How show prints a field: markers named, control characters and
-// backslashes escaped, other Latin-1 characters as UTF-8.
+// A field as show prints it: controls as \xNN, quote and backslash escaped, Latin-1 as UTF-8.
 std::string VisibleText(const std::string& bytes);
 
 }  // namespace kestrune::cli

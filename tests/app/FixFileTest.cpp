@@ -133,15 +133,6 @@ TEST(ParseFixText, FollowsTheLineRules) {
     }
 }
 
-TEST(ParseFixText, ManyEntriesKeepTheirOrder) {
-    std::string text = "[Router Fix]\r\n";
-    for (int i = 0; i < 5000; ++i) text += "p=/config/n" + std::to_string(i) + "\r\nv=" + std::to_string(i) + "\r\n";
-    const auto r = Parse(text);
-    ASSERT_EQ(r.entries.size(), 5000u);
-    EXPECT_EQ(r.entries[4321].Path, "/config/n4321");
-    EXPECT_EQ(r.entries[4321].Value, "4321");
-}
-
 TEST(ParseFixText, UndecipherableTextRaisesWithTheListReset) {
     const std::string good = Enciphered("[Router Fix]\r\np=/a\r\nv=1\r\n");
     const struct {

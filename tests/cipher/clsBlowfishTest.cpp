@@ -30,45 +30,26 @@ std::string RandomBytes(std::mt19937& random, std::size_t n) {
     return bytes;
 }
 
-// Chains a prepared buffer with the object's own block operation, the way
-// the layout is meant to be enciphered; lets a test build any layout.
-std::string ChainEncrypt(const clsBlowfish& cipher, std::string buffer) {
+// Chains a buffer with the object's own block operations, with no check of
+// the layout: lets a test build or inspect any layout.
+std::string Chain(const clsBlowfish& cipher, std::string buffer, bool encipher) {
+    const std::span bytes(reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
     std::uint32_t cl = 0;
     std::uint32_t cr = 0;
-    for (std::size_t o = 0; o + 8 <= buffer.size(); o += 8) {
-        auto* p = reinterpret_cast<std::uint8_t*>(buffer.data() + o);
-        std::uint32_t l = (std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3]) ^ cl;
-        std::uint32_t r = (std::uint32_t{p[4]} << 24 | std::uint32_t{p[5]} << 16 | std::uint32_t{p[6]} << 8 | p[7]) ^ cr;
-        cipher.EncryptBlock(l, r);
-        for (int i = 0; i < 4; ++i) {
-            p[i] = static_cast<std::uint8_t>(l >> (24 - 8 * i));
-            p[4 + i] = static_cast<std::uint8_t>(r >> (24 - 8 * i));
+    for (std::size_t o = 0; o + 8 <= bytes.size(); o += 8) {
+        const std::uint32_t inL = kestrune::blowfish::ReadWord(bytes, o);
+        const std::uint32_t inR = kestrune::blowfish::ReadWord(bytes, o + 4);
+        std::uint32_t l = encipher ? inL ^ cl : inL;
+        std::uint32_t r = encipher ? inR ^ cr : inR;
+        encipher ? cipher.EncryptBlock(l, r) : cipher.DecryptBlock(l, r);
+        if (!encipher) {
+            l ^= cl;
+            r ^= cr;
         }
-        cl = l;
-        cr = r;
-    }
-    return buffer;
-}
-
-// The inverse of ChainEncrypt, without any check of the layout.
-std::string ChainDecrypt(const clsBlowfish& cipher, std::string buffer) {
-    std::uint32_t cl = 0;
-    std::uint32_t cr = 0;
-    for (std::size_t o = 0; o + 8 <= buffer.size(); o += 8) {
-        auto* p = reinterpret_cast<std::uint8_t*>(buffer.data() + o);
-        const std::uint32_t el = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-        const std::uint32_t er = std::uint32_t{p[4]} << 24 | std::uint32_t{p[5]} << 16 | std::uint32_t{p[6]} << 8 | p[7];
-        std::uint32_t l = el;
-        std::uint32_t r = er;
-        cipher.DecryptBlock(l, r);
-        l ^= cl;
-        r ^= cr;
-        for (int i = 0; i < 4; ++i) {
-            p[i] = static_cast<std::uint8_t>(l >> (24 - 8 * i));
-            p[4 + i] = static_cast<std::uint8_t>(r >> (24 - 8 * i));
-        }
-        cl = el;
-        cr = er;
+        kestrune::blowfish::WriteWord(l, bytes, o);
+        kestrune::blowfish::WriteWord(r, bytes, o + 4);
+        cl = encipher ? l : inL;
+        cr = encipher ? r : inR;
     }
     return buffer;
 }
@@ -213,7 +194,7 @@ TEST(clsBlowfish, EncipheredLayoutHoldsRandomValuesSizeDescriptorDataAndZeroFill
     clsBlowfish cipher;
     cipher.Key("layout");
     const std::string plain = "ABCDEFGHIJKLM";  // 13 bytes: 12 + 13 = 25, filled to 32
-    const std::string layout = ChainDecrypt(cipher, cipher.EncryptString(plain, ""));
+    const std::string layout = Chain(cipher, cipher.EncryptString(plain, ""), false);
     ASSERT_EQ(layout.size(), 32u);
     EXPECT_EQ(ToHex(layout.substr(8, 4)), "0D 00 00 00");
     EXPECT_EQ(layout.substr(12, 13), plain);
@@ -283,7 +264,7 @@ TEST(clsBlowfish, SizeDescriptorMustLeaveTwelveToNineteenBytes) {
         SCOPED_TRACE(std::to_string(c.size) + " / " + std::to_string(c.n));
         // Random bytes and fill are never looked at: fill the layout with junk.
         const std::string layout = Layout(c.size, c.n, '\x7E');
-        const std::string enciphered = ChainEncrypt(cipher, layout);
+        const std::string enciphered = Chain(cipher, layout, true);
         if (c.accepted) {
             EXPECT_EQ(cipher.DecryptString(enciphered, ""), std::string(static_cast<std::size_t>(c.n), '\x7E'));
         } else {
@@ -299,7 +280,7 @@ TEST(clsBlowfish, SizeDescriptorMustLeaveTwelveToNineteenBytes) {
 TEST(clsBlowfish, LengthsBelowSixteenOrNotAMultipleOfEightAreOutOfRange) {
     clsBlowfish cipher;
     const std::string valid = cipher.EncryptString("0123456789abcdef", "lengths");  // 32 bytes
-    const std::string layout = ChainDecrypt(cipher, valid);
+    const std::string layout = Chain(cipher, valid, false);
     for (const std::size_t size : {0u, 1u, 7u, 8u, 9u, 15u, 17u, 23u, 31u}) {
         SCOPED_TRACE(size);
         const std::string cut = valid.substr(0, size);
