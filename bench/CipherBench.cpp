@@ -9,6 +9,7 @@
 namespace {
 
 constexpr std::size_t MiB = 1 << 20;
+const std::string Key = "a benchmark key of 33 characters!";
 
 std::string RandomText(std::size_t n) {
     std::mt19937 random(1);
@@ -21,7 +22,7 @@ void BM_EncryptString(benchmark::State& state) {
     kestrune::clsBlowfish cipher;
     const std::string plain = RandomText(MiB);
     for (auto _ : state) {
-        std::string enciphered = cipher.EncryptString(plain, "T4WQ7ZL2NX9BRM5KD0JP8VCY3HF6SG1EA");
+        std::string enciphered = cipher.EncryptString(plain, Key);
         benchmark::DoNotOptimize(enciphered.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * MiB));
@@ -30,9 +31,9 @@ BENCHMARK(BM_EncryptString);
 
 void BM_DecryptString(benchmark::State& state) {
     kestrune::clsBlowfish cipher;
-    const std::string enciphered = cipher.EncryptString(RandomText(MiB), "T4WQ7ZL2NX9BRM5KD0JP8VCY3HF6SG1EA");
+    const std::string enciphered = cipher.EncryptString(RandomText(MiB), Key);
     for (auto _ : state) {
-        std::string plain = cipher.DecryptString(enciphered, "T4WQ7ZL2NX9BRM5KD0JP8VCY3HF6SG1EA");
+        std::string plain = cipher.DecryptString(enciphered, Key);
         benchmark::DoNotOptimize(plain.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * MiB));
