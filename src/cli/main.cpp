@@ -1,11 +1,12 @@
 // kestrune-cli: the fix run and the file tools, without the window.
 #include "cli/Cli.h"
+#include "cli/CmdCipher.h"
 #include "cli/CmdContainer.h"
 #include "common/Errors.h"
 #include "common/Version.h"
 
-#include <csignal>
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -16,11 +17,13 @@ using kestrune::cli::Command;
 namespace {
 
 const std::vector<Command> kCommands = {
-    // Each command group adds its entries here.
     {"unpack", "write the XML inside a .bin config container", kestrune::cli::UnpackUsage, kestrune::cli::RunUnpack},
     {"pack", "pack an XML file into a .bin config container", kestrune::cli::PackUsage, kestrune::cli::RunPack},
     {"info", "check a .bin config container's header against its payload", kestrune::cli::InfoUsage,
      kestrune::cli::RunInfo},
+    {"encrypt", "encipher a plain fix file", kestrune::cli::EncryptUsage, kestrune::cli::RunEncrypt},
+    {"decrypt", "decipher an enciphered fix file", kestrune::cli::DecryptUsage, kestrune::cli::RunDecrypt},
+    {"show", "list the entries of a fix file", kestrune::cli::ShowUsage, kestrune::cli::RunShow},
 };
 
 void PrintOverview(std::ostream& out) {
