@@ -89,6 +89,11 @@ TEST(DrawButton, GradientRowsShowTheClassicFigures) {
         {200, ButtonState::Normal, 10, 196, QColor(231, 231, 219), "24.5 goes to 24"},
         {200, ButtonState::Pressed, 10, 196, QColor(223, 223, 209), "pressed: bottom rows keep the base"},
         {200, ButtonState::Pressed, 10, 3, QColor(208, 208, 193), "pressed: top rows darkened by 15"},
+        // The step is single precision: 25/22 * 11 is 12.5 exactly in float (12) but
+        // not in double (13); 25/90 * 45 is just above 12.5 in float (13).
+        {22, ButtonState::Normal, 10, 11, QColor(243, 243, 235), "float 12.5 goes to 12"},
+        {90, ButtonState::Normal, 10, 45, QColor(242, 242, 234), "float 12.500001 goes to 13"},
+        {22, ButtonState::Pressed, 10, 11, QColor(215, 215, 201), "pressed: float 7.5 goes to 8"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.what << " at (" << c.x << ", " << c.y << ") of h " << c.h);
