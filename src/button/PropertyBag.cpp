@@ -72,7 +72,9 @@ QString ValueText(const QVariant& value) {
 Design Design::Parse(const QString& text) {
     Design design;
     MapPropertyBag* bag = nullptr;
-    for (QString line : text.split(u'\n')) {
+    // Editors on some desktops start a UTF-8 file with a byte-order mark.
+    const QString body = text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
+    for (QString line : body.split(u'\n')) {
         if (line.endsWith(u'\r')) {
             line.chop(1);
         }

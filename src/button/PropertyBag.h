@@ -49,24 +49,17 @@ private:
     QStringList reads_;
 };
 
-// The saved properties of a window's controls, one bag per control name, and
-// their text form: a "[name]" line opens a control's section, "KEY=value"
-// lines follow. Values are kept as text; the control converts them on read.
-// In a value, "\n", "\r" and "\\" stand for a line feed, a carriage return and
-// a backslash; any other backslash is taken as it stands.
+// A window's saved controls as text: "[name]" sections of "KEY=value" lines, values
+// kept as text with "\n", "\r" and "\\" escaped; one property bag per control.
 class Design {
 public:
-    // Reads a design text. Blank lines, lines starting with ";" or "#", lines
-    // without "=" and lines before the first section are skipped; for a key
-    // given twice in one section the last value counts.
+    // Skips blank, ";" and "#" lines, lines without "=" and lines before any section; the last duplicate counts.
     static Design Parse(const QString& text);
 
-    // Reads a design file as UTF-8; ":/" paths name Qt resources. Nothing
-    // when the file cannot be opened.
+    // Reads a UTF-8 design file (":/" names a Qt resource); nothing when it cannot be opened.
     static std::optional<Design> Load(const QString& path);
 
-    // The design text: sections in the order the controls were first named,
-    // keys in the order they were first written.
+    // The design text, controls and keys in the order they first appeared.
     QString ToText() const;
 
     // The bag of the named control, created empty when the design has none.

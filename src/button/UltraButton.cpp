@@ -154,21 +154,21 @@ struct KeyMapping {
 // Keys whose virtual-key code does not follow from the Qt key by a range;
 // the punctuation keys are those of a US layout.
 constexpr KeyMapping KeyTable[] = {
-    {Qt::Key_Backspace, 8},    {Qt::Key_Tab, 9},          {Qt::Key_Backtab, 9},      {Qt::Key_Clear, 12},
-    {Qt::Key_Return, 13},      {Qt::Key_Enter, 13},       {Qt::Key_Shift, 16},       {Qt::Key_Control, 17},
-    {Qt::Key_Alt, 18},         {Qt::Key_Pause, 19},       {Qt::Key_CapsLock, 20},    {Qt::Key_Escape, 27},
-    {Qt::Key_Space, VkSpace}, {Qt::Key_PageUp, 33},      {Qt::Key_PageDown, 34},    {Qt::Key_End, 35},
-    {Qt::Key_Home, 36},        {Qt::Key_Left, VkLeft},   {Qt::Key_Up, VkUp},       {Qt::Key_Right, VkRight},
-    {Qt::Key_Down, VkDown},   {Qt::Key_Print, 44},       {Qt::Key_Insert, 45},      {Qt::Key_Delete, 46},
-    {Qt::Key_Meta, 91},        {Qt::Key_Menu, 93},        {Qt::Key_NumLock, 144},    {Qt::Key_ScrollLock, 145},
-    {Qt::Key_ParenRight, 48},  {Qt::Key_Exclam, 49},      {Qt::Key_At, 50},          {Qt::Key_NumberSign, 51},
-    {Qt::Key_Dollar, 52},      {Qt::Key_Percent, 53},     {Qt::Key_AsciiCircum, 54}, {Qt::Key_Ampersand, 55},
-    {Qt::Key_Asterisk, 56},    {Qt::Key_ParenLeft, 57},   {Qt::Key_Semicolon, 186},  {Qt::Key_Colon, 186},
-    {Qt::Key_Equal, 187},      {Qt::Key_Plus, 187},       {Qt::Key_Comma, 188},      {Qt::Key_Less, 188},
-    {Qt::Key_Minus, 189},      {Qt::Key_Underscore, 189}, {Qt::Key_Period, 190},     {Qt::Key_Greater, 190},
-    {Qt::Key_Slash, 191},      {Qt::Key_Question, 191},   {Qt::Key_QuoteLeft, 192},  {Qt::Key_AsciiTilde, 192},
-    {Qt::Key_BracketLeft, 219}, {Qt::Key_BraceLeft, 219}, {Qt::Key_Backslash, 220},  {Qt::Key_Bar, 220},
-    {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221}, {Qt::Key_Apostrophe, 222}, {Qt::Key_QuoteDbl, 222},
+    {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9}, {Qt::Key_Backtab, 9}, {Qt::Key_Clear, 12}, {Qt::Key_Return, 13},
+    {Qt::Key_Enter, 13}, {Qt::Key_Shift, 16}, {Qt::Key_Control, 17}, {Qt::Key_Alt, 18}, {Qt::Key_Pause, 19},
+    {Qt::Key_CapsLock, 20}, {Qt::Key_Escape, 27}, {Qt::Key_Space, VkSpace}, {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34}, {Qt::Key_End, 35}, {Qt::Key_Home, 36}, {Qt::Key_Left, VkLeft}, {Qt::Key_Up, VkUp},
+    {Qt::Key_Right, VkRight}, {Qt::Key_Down, VkDown}, {Qt::Key_Print, 44}, {Qt::Key_Insert, 45},
+    {Qt::Key_Delete, 46}, {Qt::Key_Meta, 91}, {Qt::Key_Menu, 93}, {Qt::Key_NumLock, 144},
+    {Qt::Key_ScrollLock, 145}, {Qt::Key_ParenRight, 48}, {Qt::Key_Exclam, 49}, {Qt::Key_At, 50},
+    {Qt::Key_NumberSign, 51}, {Qt::Key_Dollar, 52}, {Qt::Key_Percent, 53}, {Qt::Key_AsciiCircum, 54},
+    {Qt::Key_Ampersand, 55}, {Qt::Key_Asterisk, 56}, {Qt::Key_ParenLeft, 57}, {Qt::Key_Semicolon, 186},
+    {Qt::Key_Colon, 186}, {Qt::Key_Equal, 187}, {Qt::Key_Plus, 187}, {Qt::Key_Comma, 188},
+    {Qt::Key_Less, 188}, {Qt::Key_Minus, 189}, {Qt::Key_Underscore, 189}, {Qt::Key_Period, 190},
+    {Qt::Key_Greater, 190}, {Qt::Key_Slash, 191}, {Qt::Key_Question, 191}, {Qt::Key_QuoteLeft, 192},
+    {Qt::Key_AsciiTilde, 192}, {Qt::Key_BracketLeft, 219}, {Qt::Key_BraceLeft, 219}, {Qt::Key_Backslash, 220},
+    {Qt::Key_Bar, 220}, {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221}, {Qt::Key_Apostrophe, 222},
+    {Qt::Key_QuoteDbl, 222},
 };
 
 constexpr KeyMapping KeypadTable[] = {
@@ -277,14 +277,13 @@ std::uint32_t ReadColour(const QVariant& value, std::uint32_t fallback) {
 }
 
 QString ReadText(const QVariant& value, const QString& fallback) {
-    switch (value.typeId()) {
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::QByteArray:
+    if (value.typeId() == QMetaType::QByteArray) {
         return QString::fromUtf8(value.toByteArray());
-    default:
-        return fallback;
     }
+    if (value.typeId() == QMetaType::QString || ReadInteger(value)) {
+        return value.toString();
+    }
+    return fallback;
 }
 
 QFont ReadFont(const QVariant& value, const QFont& fallback) {

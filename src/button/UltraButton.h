@@ -15,8 +15,7 @@ class QPainter;
 
 namespace kestrune {
 
-// A colour as the button stores it: red in the low byte, then green, then
-// blue (0x00BBGGRR). The top byte is ignored wherever a colour is used.
+// The QColor of a stored colour, 0x00BBGGRR (red in the low byte; top byte ignored).
 QColor ColourToQColor(std::uint32_t colour);
 
 // The 0x00BBGGRR form of a QColor; alpha is dropped.
@@ -25,11 +24,8 @@ std::uint32_t QColorToColour(const QColor& colour);
 // The states the button paints.
 enum class ButtonState : std::uint8_t { Normal = 0, Pressed = 2 };
 
-// The program's own push button: a gradient face, a dark blue border with cut
-// corners, and a light blue highlight when it has the focus or is the
-// window's default button. It paints every pixel itself, keeps its saved
-// properties in a PropertyBag, and raises its events as signals whose
-// arguments a directly connected handler may change.
+// The program's own push button; it paints every pixel itself, and its event
+// signals pass arguments by reference for directly connected handlers to change.
 class UltraButton : public QWidget {
     Q_OBJECT
 
@@ -57,8 +53,7 @@ public:
     QFont Font() const { return font_; }
     void SetFont(const QFont& newFont);
 
-    // 2: Backcolour and Forecolour; 3: light grey and black; any other value:
-    // the palette's button face and button text.
+    // 2: Backcolour and Forecolour; 3: light grey and black; else the palette's button colours.
     std::int32_t ColourScheme() const { return colourScheme_; }
     void SetColourScheme(std::int32_t newValue);
 
@@ -80,34 +75,29 @@ public:
     // The state last painted.
     ButtonState DrawState() const { return drawState_; }
 
-    // The new-instance defaults: enabled, highlight allowed, the current font,
-    // scheme 1 and the palette's colours. Caption is kept; nothing is painted.
+    // The new-instance defaults (the caption is kept, nothing is painted).
     void InitProperties();
 
-    // Reads the seven saved properties in their fixed order, each with its
-    // default when absent or unreadable, then applies them and paints.
+    // Reads the seven saved properties in order, defaulting absent or unreadable ones, then paints.
     void ReadProperties(PropertyBag& bag);
 
     // Writes all seven properties: TX, ENAB, FONT, COLTYPE, FOCUSR, BCOL, FCOL.
     void WriteProperties(PropertyBag& bag) const;
 
-    // Paints state into the button's surface unless force is false and the
-    // same state and caption were painted last. True when it painted.
+    // Paints state unless unforced and already painted with this caption; true when it painted.
     bool DrawButton(ButtonState state, bool force);
 
-    // Lightens (positive amount) or darkens a colour: red and green are
-    // shifted by amount, blue by its own share of it, each clamped to 0 … 255.
+    // Lightens (positive amount) or darkens a colour; blue moves by its own share of amount.
     static std::uint32_t ShadeColour(std::uint32_t colour, std::int32_t amount);
 
-    // The access key a caption defines, in lower case, or empty. Only the first
-    // two "&" markers are looked at.
+    // The access key a caption defines, in lower case, or empty; only two "&" markers count.
     static QString AccessKeyOf(const QString& caption);
 
 signals:
     // A saved property changed; key is its persistence key ("TX", "BCOL", …).
     void PropertyChanged(const QString& key);
 
-    // A completed press: left button or space bar, released on the button.
+    // A completed press: left button or space bar released on the button, or the access key.
     void Click();
 
     // Button: 1 left, 2 right, 4 middle. Shift: 1 Shift, 2 Ctrl, 4 Alt.
@@ -122,8 +112,7 @@ signals:
     // A character typed on the button (its Latin-1 code).
     void KeyPress(std::int16_t& KeyAscii);
 
-    // A key went down; KeyCode is a virtual-key code (space 32, Left 37, Up 38,
-    // Right 39, Down 40). Set it to 0 to stop the key's own action.
+    // KeyCode is a virtual-key code (space 32, arrows 37 to 40); set it to 0 to stop its action.
     void KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
 
     // A key came up; a space release only clicks after a space press.

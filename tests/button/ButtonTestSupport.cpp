@@ -10,6 +10,10 @@ void PrintTo(const QColor& colour, std::ostream* os) {
     *os << "(" << colour.red() << ", " << colour.green() << ", " << colour.blue() << ")";
 }
 
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace kestrune::test {
 
 void UseClassicColours(QWidget& widget) {

@@ -17,6 +17,9 @@
 // Failure messages show colours as (r, g, b).
 void PrintTo(const QColor& colour, std::ostream* os);
 
+// Failure messages show texts as quoted UTF-8.
+void PrintTo(const QString& text, std::ostream* os);
+
 namespace kestrune::test {
 
 // The face of a classic desktop, the colour the drawing figures start from.

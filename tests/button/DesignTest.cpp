@@ -32,6 +32,11 @@ TEST(Design, ParsesSectionsAndKeepsValuesVerbatim) {
     EXPECT_EQ(design.Find("cmdNone"), nullptr);
 }
 
+TEST(Design, SkipsAByteOrderMark) {
+    const Design design = Design::Parse(QStringLiteral(u"\uFEFF[cmdDoAll]\nTX=&Fix!\n"));
+    EXPECT_EQ(design.Controls(), QStringList({"cmdDoAll"}));
+}
+
 TEST(Design, WritesSectionsAndKeysInOrder) {
     Design design;
     MapPropertyBag& bag = design.Bag("cmdDoAll");

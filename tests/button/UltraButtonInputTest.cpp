@@ -133,6 +133,28 @@ TEST(ButtonInput, SpaceBarPressesAndClicks) {
                                        "MouseUp 1 1 1 1", "Click"}));
 }
 
+TEST(ButtonInput, KeysArriveAsVirtualKeyCodes) {
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* down;
+    } cases[] = {
+        {Qt::Key_A, Qt::NoModifier, "KeyDown 65 0"},      {Qt::Key_Z, Qt::ShiftModifier, "KeyDown 90 1"},
+        {Qt::Key_7, Qt::NoModifier, "KeyDown 55 0"},      {Qt::Key_7, Qt::KeypadModifier, "KeyDown 103 0"},
+        {Qt::Key_Return, Qt::NoModifier, "KeyDown 13 0"}, {Qt::Key_Escape, Qt::NoModifier, "KeyDown 27 0"},
+        {Qt::Key_F1, Qt::ControlModifier, "KeyDown 112 2"}, {Qt::Key_Delete, Qt::AltModifier, "KeyDown 46 4"},
+        {Qt::Key_Minus, Qt::NoModifier, "KeyDown 189 0"}, {Qt::Key_Minus, Qt::KeypadModifier, "KeyDown 109 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.down);
+        Host host;
+        EventLog log(host.Button());
+        QTest::keyClick(&host.Button(), c.key, c.modifiers);
+        // The modifier keys go down first and raise their own KeyDown.
+        EXPECT_TRUE(log.events.contains(c.down)) << log.events.join(", ").toStdString();
+    }
+}
+
 TEST(ButtonInput, KeyDownHandlerCanStopThePress) {
     const struct {
         std::int16_t replacement;

@@ -219,7 +219,8 @@ TEST(ButtonPersistence, ReadsTextValuesAndFallsBackOnUnreadableOnes) {
         {"BCOL", "xyz", [](const UltraButton& b) { return b.Backcolour() == SystemFace(b); }},
         {"BCOL", "4294967296", [](const UltraButton& b) { return b.Backcolour() == SystemFace(b); }},
         {"FCOL", true, [](const UltraButton& b) { return b.Forecolour() == SystemText(b); }},
-        {"TX", 12, [](const UltraButton& b) { return b.Caption().isEmpty(); }},
+        {"TX", 12, [](const UltraButton& b) { return b.Caption() == "12"; }},
+        {"TX", QFont("DejaVu Serif"), [](const UltraButton& b) { return b.Caption().isEmpty(); }},
         {"FONT", "DejaVu Serif,13,-1,5,700,0,0,0,0,0",
          [](const UltraButton& b) { return b.Font().family() == "DejaVu Serif" && b.Font().bold(); }},
     };
