@@ -368,8 +368,8 @@ void UltraButton::InitProperties() {
     showFocusRect_ = true;
     font_ = font();
     colourScheme_ = 1;
-    backcolour_ = QColorToColour(palette().color(QPalette::Active, QPalette::Button));
-    forecolour_ = QColorToColour(palette().color(QPalette::Active, QPalette::ButtonText));
+    backcolour_ = SystemFace();
+    forecolour_ = SystemText();
 }
 
 void UltraButton::ReadProperties(PropertyBag& bag) {
@@ -378,8 +378,8 @@ void UltraButton::ReadProperties(PropertyBag& bag) {
     font_ = ReadFont(bag.Read(QStringLiteral("FONT"), font()), font());
     colourScheme_ = ReadInt32(bag.Read(QStringLiteral("COLTYPE"), QVariant::fromValue<qint16>(1)), 1);
     showFocusRect_ = ReadBool(bag.Read(QStringLiteral("FOCUSR"), true), true);
-    const std::uint32_t face = QColorToColour(palette().color(QPalette::Active, QPalette::Button));
-    const std::uint32_t text = QColorToColour(palette().color(QPalette::Active, QPalette::ButtonText));
+    const std::uint32_t face = SystemFace();
+    const std::uint32_t text = SystemText();
     backcolour_ = ReadColour(bag.Read(QStringLiteral("BCOL"), QVariant::fromValue<quint32>(face)), face);
     forecolour_ = ReadColour(bag.Read(QStringLiteral("FCOL"), QVariant::fromValue<quint32>(text)), text);
 
@@ -400,6 +400,16 @@ void UltraButton::WriteProperties(PropertyBag& bag) const {
     bag.Write(QStringLiteral("FCOL"), QVariant::fromValue<quint32>(forecolour_));
 }
 
+// The palette stands for the desktop's colours; always reading the Active group
+// keeps the face the same whether the window is active or not.
+std::uint32_t UltraButton::SystemFace() const {
+    return QColorToColour(palette().color(QPalette::Active, QPalette::Button));
+}
+
+std::uint32_t UltraButton::SystemText() const {
+    return QColorToColour(palette().color(QPalette::Active, QPalette::ButtonText));
+}
+
 void UltraButton::SetColours() {
     switch (colourScheme_) {
     case 2:
@@ -411,8 +421,8 @@ void UltraButton::SetColours() {
         textColour_ = Black;
         break;
     default:
-        faceColour_ = QColorToColour(palette().color(QPalette::Active, QPalette::Button));
-        textColour_ = QColorToColour(palette().color(QPalette::Active, QPalette::ButtonText));
+        faceColour_ = SystemFace();
+        textColour_ = SystemText();
         break;
     }
 }

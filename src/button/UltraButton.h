@@ -133,6 +133,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    std::uint32_t SystemFace() const;
+    std::uint32_t SystemText() const;
     void SetColours();
     void SetAccessKey();
     void MakeRegion();
