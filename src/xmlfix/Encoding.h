@@ -1,0 +1,37 @@
+#pragma once
+
+#include "xmlfix/modXML.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Conversions between the bytes of a document, the UTF-8 the tree holds and
+// the Latin-1 byte strings of the engine's interface.
+namespace modXML::detail {
+
+// A document's bytes as UTF-8, with what is needed to write them back.
+struct DecodedDocument {
+    DocumentEncoding encoding = DocumentEncoding::Utf8;
+    std::string byteOrderMark;  // the bytes of the mark, written back before the text
+    std::string utf8;           // the text after the mark
+    bool ok = true;
+    std::string problem;        // why the bytes are not text of their encoding
+    std::size_t problemOffset = 0;
+};
+
+// Detects the encoding (byte order mark, the layout of "<?", or a Latin-1
+// name in the XML declaration; UTF-8 otherwise) and decodes. The decoding is
+// lossless: EncodeDocument gives back the same bytes.
+DecodedDocument DecodeDocument(const std::string& bytes);
+
+// The UTF-8 text in the given encoding, without a byte order mark.
+std::string EncodeDocument(std::string_view utf8, DocumentEncoding encoding);
+
+// A Latin-1 byte string as UTF-8.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+// UTF-8 as a Latin-1 byte string.
+std::string Utf8ToLatin1(std::string_view utf8);
+
+}  // namespace modXML::detail

@@ -1,0 +1,403 @@
+#include "xmlfix/SourceLayout.h"
+
+#include <cstring>
+
+namespace modXML::detail {
+namespace {
+
+// Deeper trees are written by the library's own (non-recursive) writer.
+constexpr std::size_t MaxMappedDepth = 1000;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+class StringWriter : public pugi::xml_writer {
+public:
+    explicit StringWriter(std::string& out) : out_(out) {}
+    void write(const void* data, std::size_t size) override { out_.append(static_cast<const char*>(data), size); }
+
+private:
+    std::string& out_;
+};
+
+void PrintWithLibrary(const pugi::xml_node& node, std::string& out) {
+    StringWriter writer(out);
+    node.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+}
+
+}  // namespace
+
+// "\r" is written as a reference, so that parsers that normalise line ends
+// read it back; ">" is escaped so that "]]>" never appears in content.
+void AppendEscapedText(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '\r': out += "&#13;"; break;
+        default: out.push_back(c);
+        }
+    }
+}
+
+// White space is written as references: a parser replaces literal tabs and
+// line ends in attribute values by spaces.
+void AppendEscapedAttribute(std::string& out, std::string_view value) {
+    for (char c : value) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\t': out += "&#9;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
+        default: out.push_back(c);
+        }
+    }
+}
+
+SourceLayout::Piece SourceLayout::Keep(const char* s) {
+    const Piece piece{arena_.size(), std::strlen(s)};
+    arena_.append(s, piece.size);
+    return piece;
+}
+
+bool SourceLayout::Build(std::string text, const pugi::xml_document& dom) {
+    text_ = std::move(text);
+    arena_.clear();
+    nodes_.clear();
+    attributes_.clear();
+    children_.clear();
+    index_.clear();
+    arena_.reserve(text_.size());
+    std::size_t pos = 0;
+    depth_ = 0;
+    mapped_ = ScanChildren(dom, pos, true);
+    trailingGap_ = pos;
+    if (!mapped_) {
+        text_.clear();
+        arena_.clear();
+        nodes_.clear();
+        attributes_.clear();
+        children_.clear();
+        index_.clear();
+    }
+    return mapped_;
+}
+
+bool SourceLayout::ScanChildren(const pugi::xml_node& parent, std::size_t& pos, bool documentLevel) {
+    if (++depth_ > MaxMappedDepth) return false;
+    for (const pugi::xml_node& child : parent.children()) {
+        std::size_t gapBegin = pos;
+        // Text outside the root element is not part of the tree; it is kept
+        // as the gap before the next node.
+        if (documentLevel) {
+            while (pos < text_.size() && text_[pos] != '<') ++pos;
+        }
+        if (!ScanNode(child, gapBegin, pos)) return false;
+    }
+    --depth_;
+    return true;
+}
+
+bool SourceLayout::ScanStartTag(const pugi::xml_node& node, NodeRecord& record, std::size_t& pos) {
+    const std::size_t size = text_.size();
+    std::size_t p = pos + 1;
+    const std::string_view name = node.name();
+    if (text_.compare(p, name.size(), name) != 0) return false;
+    p += name.size();
+    if (p >= size || !(IsSpace(text_[p]) || text_[p] == '/' || text_[p] == '>')) return false;
+    record.nameEnd = p;
+    record.firstAttribute = attributes_.size();
+    for (const pugi::xml_attribute& attribute : node.attributes()) {
+        AttributeRecord a{attribute.internal_object(), Keep(attribute.name()), Keep(attribute.value()), p, 0};
+        while (p < size && IsSpace(text_[p])) ++p;
+        const std::string_view attributeName = attribute.name();
+        if (text_.compare(p, attributeName.size(), attributeName) != 0) return false;
+        p += attributeName.size();
+        while (p < size && IsSpace(text_[p])) ++p;
+        if (p >= size || text_[p] != '=') return false;
+        ++p;
+        while (p < size && IsSpace(text_[p])) ++p;
+        if (p >= size || (text_[p] != '"' && text_[p] != '\'')) return false;
+        const auto close = text_.find(text_[p], p + 1);
+        if (close == std::string::npos) return false;
+        p = close + 1;
+        a.chunkEnd = p;
+        attributes_.push_back(a);
+    }
+    record.attributeCount = attributes_.size() - record.firstAttribute;
+    record.tailBegin = p;
+    while (p < size && IsSpace(text_[p])) ++p;
+    if (text_.compare(p, 2, "/>") == 0) {
+        record.selfClosing = true;
+        p += 2;
+    } else if (p < size && text_[p] == '>') {
+        ++p;
+    } else {
+        return false;
+    }
+    record.tagEnd = p;
+    pos = p;
+    return true;
+}
+
+// Finds the end of a document type declaration the way the parser does:
+// nested "<!" groups, quoted strings, comments and processing instructions.
+bool SourceLayout::ScanDoctype(std::size_t& pos) const {
+    const std::size_t size = text_.size();
+    auto at = [&](std::size_t k) { return k < size ? text_[k] : '\0'; };
+    std::size_t s = pos + 2;
+    std::size_t depth = 0;
+    while (s < size) {
+        if (at(s) == '<' && at(s + 1) == '!' && at(s + 2) != '-') {
+            if (at(s + 2) == '[') {
+                std::size_t ignoreDepth = 0;
+                s += 3;
+                for (;;) {
+                    if (s >= size) return false;
+                    if (at(s) == '<' && at(s + 1) == '!' && at(s + 2) == '[') {
+                        s += 3;
+                        ++ignoreDepth;
+                    } else if (at(s) == ']' && at(s + 1) == ']' && at(s + 2) == '>') {
+                        s += 3;
+                        if (ignoreDepth == 0) break;
+                        --ignoreDepth;
+                    } else {
+                        ++s;
+                    }
+                }
+            } else {
+                s += 2;
+                ++depth;
+            }
+        } else if (at(s) == '"' || at(s) == '\'') {
+            const auto close = text_.find(at(s), s + 1);
+            if (close == std::string::npos) return false;
+            s = close + 1;
+        } else if (at(s) == '<' && at(s + 1) == '?') {
+            const auto close = text_.find("?>", s + 2);
+            if (close == std::string::npos) return false;
+            s = close + 2;
+        } else if (at(s) == '<' && at(s + 1) == '!' && at(s + 2) == '-' && at(s + 3) == '-') {
+            const auto close = text_.find("-->", s + 4);
+            if (close == std::string::npos) return false;
+            s = close + 3;
+        } else if (at(s) == '<') {
+            return false;
+        } else if (at(s) == '>') {
+            if (depth == 0) {
+                pos = s + 1;
+                return true;
+            }
+            --depth;
+            ++s;
+        } else {
+            ++s;
+        }
+    }
+    return false;
+}
+
+bool SourceLayout::ScanNode(const pugi::xml_node& node, std::size_t gapBegin, std::size_t& pos) {
+    const std::size_t size = text_.size();
+    if (pos >= size) return false;
+    const std::size_t index = nodes_.size();
+    {
+        NodeRecord record;
+        record.type = node.type();
+        record.name = Keep(node.name());
+        record.value = Keep(node.value());
+        record.gapBegin = gapBegin;
+        record.begin = pos;
+        nodes_.push_back(record);
+    }
+    index_.emplace(node.internal_object(), index);
+    const std::size_t begin = pos;
+
+    auto skipPast = [&](std::size_t from, const char* terminator) {
+        const auto found = text_.find(terminator, from);
+        if (found == std::string::npos) return false;
+        pos = found + std::strlen(terminator);
+        return true;
+    };
+    auto rawValueIs = [&](std::size_t from, std::size_t to) {
+        return std::string_view(text_).substr(from, to - from) == node.value();
+    };
+
+    switch (node.type()) {
+    case pugi::node_element: {
+        if (text_[pos] != '<' || !ScanStartTag(node, nodes_[index], pos)) return false;
+        if (nodes_[index].selfClosing) {
+            if (node.first_child()) return false;
+            break;
+        }
+        nodes_[index].firstChild = children_.size();
+        for (const pugi::xml_node& child : node.children()) children_.push_back(child.internal_object());
+        nodes_[index].childCount = children_.size() - nodes_[index].firstChild;
+        if (!ScanChildren(node, pos, false)) return false;
+        if (text_.compare(pos, 2, "</") != 0) return false;
+        nodes_[index].endTagBegin = pos;
+        const std::string_view name = node.name();
+        if (text_.compare(pos + 2, name.size(), name) != 0) return false;
+        pos += 2 + name.size();
+        while (pos < size && IsSpace(text_[pos])) ++pos;
+        if (pos >= size || text_[pos] != '>') return false;
+        ++pos;
+        break;
+    }
+    case pugi::node_pcdata: {
+        if (text_[pos] == '<') return false;
+        const auto next = text_.find('<', pos);
+        pos = next == std::string::npos ? size : next;
+        // The value is decoded in place, so it starts where the text does.
+        if (node.offset_debug() != static_cast<std::ptrdiff_t>(begin)) return false;
+        break;
+    }
+    case pugi::node_cdata:
+        if (text_.compare(pos, 9, "<![CDATA[") != 0 || !skipPast(pos + 9, "]]>")) return false;
+        if (!rawValueIs(begin + 9, pos - 3)) return false;
+        break;
+    case pugi::node_comment:
+        if (text_.compare(pos, 4, "<!--") != 0 || !skipPast(pos + 4, "-->")) return false;
+        if (!rawValueIs(begin + 4, pos - 3)) return false;
+        break;
+    case pugi::node_pi:
+    case pugi::node_declaration: {
+        const std::string_view name = node.name();
+        if (text_.compare(pos, 2, "<?") != 0 || text_.compare(pos + 2, name.size(), name) != 0) return false;
+        if (!skipPast(pos + 2 + name.size(), "?>")) return false;
+        break;
+    }
+    case pugi::node_doctype:
+        if (text_.compare(pos, 9, "<!DOCTYPE") != 0 || !ScanDoctype(pos)) return false;
+        break;
+    default:
+        return false;
+    }
+    // Where the parser says the node's name or value lies must be inside
+    // the span found for it.
+    const std::ptrdiff_t offset = node.offset_debug();
+    if (offset >= 0 && (static_cast<std::size_t>(offset) < begin || static_cast<std::size_t>(offset) > pos)) return false;
+    nodes_[index].end = pos;
+    return true;
+}
+
+const SourceLayout::NodeRecord* SourceLayout::Find(const pugi::xml_node& node) const {
+    const auto it = index_.find(node.internal_object());
+    return it == index_.end() ? nullptr : &nodes_[it->second];
+}
+
+bool SourceLayout::Unchanged(const pugi::xml_node& node, const NodeRecord& record) const {
+    if (node.type() != record.type || View(record.name) != node.name() || View(record.value) != node.value()) {
+        return false;
+    }
+    std::size_t k = 0;
+    for (const pugi::xml_attribute& attribute : node.attributes()) {
+        if (k == record.attributeCount) return false;
+        const AttributeRecord& a = attributes_[record.firstAttribute + k];
+        if (View(a.name) != attribute.name() || View(a.value) != attribute.value()) return false;
+        ++k;
+    }
+    if (k != record.attributeCount) return false;
+    k = 0;
+    for (const pugi::xml_node& child : node.children()) {
+        if (k == record.childCount || children_[record.firstChild + k] != child.internal_object()) return false;
+        const NodeRecord* childRecord = Find(child);
+        if (childRecord == nullptr || !Unchanged(child, *childRecord)) return false;
+        ++k;
+    }
+    return k == record.childCount;
+}
+
+std::string SourceLayout::Serialise(const pugi::xml_document& dom) const {
+    std::string out;
+    if (!mapped_) {
+        StringWriter writer(out);
+        dom.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+        return out;
+    }
+    out.reserve(text_.size() + text_.size() / 16);
+    for (const pugi::xml_node& child : dom.children()) Emit(child, out, 1);
+    Append(out, trailingGap_, text_.size());
+    return out;
+}
+
+void SourceLayout::Emit(const pugi::xml_node& node, std::string& out, std::size_t depth) const {
+    const NodeRecord* record = Find(node);
+    if (record != nullptr) {
+        Append(out, record->gapBegin, record->begin);
+        if (Unchanged(node, *record)) {
+            Append(out, record->begin, record->end);
+            return;
+        }
+    }
+    if (depth > MaxMappedDepth) {
+        PrintWithLibrary(node, out);
+        return;
+    }
+    switch (node.type()) {
+    case pugi::node_element: EmitElement(node, record, out, depth); break;
+    case pugi::node_pcdata: AppendEscapedText(out, node.value()); break;
+    default: PrintWithLibrary(node, out); break;
+    }
+}
+
+void SourceLayout::EmitElement(const pugi::xml_node& node, const NodeRecord* record, std::string& out,
+                               std::size_t depth) const {
+    const std::string_view name = node.name();
+    if (record != nullptr && record->type != pugi::node_element) record = nullptr;
+    const bool sameName = record != nullptr && View(record->name) == name;
+    if (sameName) {
+        Append(out, record->begin, record->nameEnd);
+    } else {
+        out.push_back('<');
+        out.append(name);
+    }
+    for (const pugi::xml_attribute& attribute : node.attributes()) {
+        const AttributeRecord* kept = nullptr;
+        for (std::size_t k = 0; record != nullptr && k < record->attributeCount; ++k) {
+            const AttributeRecord& a = attributes_[record->firstAttribute + k];
+            if (a.attribute == attribute.internal_object() && View(a.name) == attribute.name() &&
+                View(a.value) == attribute.value()) {
+                kept = &a;
+                break;
+            }
+        }
+        if (kept != nullptr) {
+            Append(out, kept->chunkBegin, kept->chunkEnd);
+        } else {
+            out.push_back(' ');
+            out.append(attribute.name());
+            out += "=\"";
+            AppendEscapedAttribute(out, attribute.value());
+            out.push_back('"');
+        }
+    }
+    const bool hasChildren = static_cast<bool>(node.first_child());
+    const bool keptEndTag = record != nullptr && !record->selfClosing;
+    if (!hasChildren && record != nullptr && record->selfClosing) {
+        Append(out, record->tailBegin, record->tagEnd);
+        return;
+    }
+    if (!hasChildren && record == nullptr) {
+        out += "/>";
+        return;
+    }
+    if (keptEndTag) {
+        Append(out, record->tailBegin, record->tagEnd);
+    } else {
+        out.push_back('>');
+    }
+    for (const pugi::xml_node& child : node.children()) Emit(child, out, depth + 1);
+    if (keptEndTag && sameName) {
+        Append(out, record->endTagBegin, record->end);
+    } else {
+        out += "</";
+        out.append(name);
+        out.push_back('>');
+    }
+}
+
+}  // namespace modXML::detail
