@@ -5,8 +5,9 @@
 namespace modXML::detail {
 namespace {
 
-// Deeper trees are written by the library's own (non-recursive) writer.
-constexpr std::size_t MaxMappedDepth = 1000;
+// Parts deeper than any loaded document, which only changes can create,
+// are written by the library's own non-recursive writer.
+constexpr std::size_t MaxMappedDepth = MaxElementDepth + 1;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -42,13 +43,14 @@ void AppendEscapedText(std::string& out, std::string_view text) {
 
 // White space is written as references: a parser replaces literal tabs and
 // line ends in attribute values by spaces.
-void AppendEscapedAttribute(std::string& out, std::string_view value) {
+void AppendEscapedAttribute(std::string& out, std::string_view value, char quote) {
     for (char c : value) {
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '"': out += quote == '"' ? "&quot;" : "\""; break;
+        case '\'': out += quote == '\'' ? "&apos;" : "'"; break;
         case '\t': out += "&#9;"; break;
         case '\n': out += "&#10;"; break;
         case '\r': out += "&#13;"; break;
@@ -111,7 +113,7 @@ bool SourceLayout::ScanStartTag(const pugi::xml_node& node, NodeRecord& record, 
     record.nameEnd = p;
     record.firstAttribute = attributes_.size();
     for (const pugi::xml_attribute& attribute : node.attributes()) {
-        AttributeRecord a{attribute.internal_object(), Keep(attribute.name()), Keep(attribute.value()), p, 0};
+        AttributeRecord a{attribute.internal_object(), Keep(attribute.name()), Keep(attribute.value()), p, 0, 0};
         while (p < size && IsSpace(text_[p])) ++p;
         const std::string_view attributeName = attribute.name();
         if (text_.compare(p, attributeName.size(), attributeName) != 0) return false;
@@ -123,6 +125,7 @@ bool SourceLayout::ScanStartTag(const pugi::xml_node& node, NodeRecord& record, 
         if (p >= size || (text_[p] != '"' && text_[p] != '\'')) return false;
         const auto close = text_.find(text_[p], p + 1);
         if (close == std::string::npos) return false;
+        a.valueBegin = p + 1;
         p = close + 1;
         a.chunkEnd = p;
         attributes_.push_back(a);
@@ -265,6 +268,12 @@ bool SourceLayout::ScanNode(const pugi::xml_node& node, std::size_t gapBegin, st
         break;
     case pugi::node_pi:
     case pugi::node_declaration: {
+        // The declaration's pseudo-attributes are compared like attributes.
+        nodes_[index].firstAttribute = attributes_.size();
+        for (const pugi::xml_attribute& attribute : node.attributes()) {
+            attributes_.push_back({attribute.internal_object(), Keep(attribute.name()), Keep(attribute.value()), 0, 0, 0});
+        }
+        nodes_[index].attributeCount = attributes_.size() - nodes_[index].firstAttribute;
         const std::string_view name = node.name();
         if (text_.compare(pos, 2, "<?") != 0 || text_.compare(pos + 2, name.size(), name) != 0) return false;
         if (!skipPast(pos + 2 + name.size(), "?>")) return false;
@@ -359,14 +368,19 @@ void SourceLayout::EmitElement(const pugi::xml_node& node, const NodeRecord* rec
         const AttributeRecord* kept = nullptr;
         for (std::size_t k = 0; record != nullptr && k < record->attributeCount; ++k) {
             const AttributeRecord& a = attributes_[record->firstAttribute + k];
-            if (a.attribute == attribute.internal_object() && View(a.name) == attribute.name() &&
-                View(a.value) == attribute.value()) {
+            if (a.attribute == attribute.internal_object() && View(a.name) == attribute.name()) {
                 kept = &a;
                 break;
             }
         }
-        if (kept != nullptr) {
+        if (kept != nullptr && View(kept->value) == attribute.value()) {
             Append(out, kept->chunkBegin, kept->chunkEnd);
+        } else if (kept != nullptr) {
+            // A new value keeps the attribute's spacing and quotes.
+            const char quote = text_[kept->chunkEnd - 1];
+            Append(out, kept->chunkBegin, kept->valueBegin);
+            AppendEscapedAttribute(out, attribute.value(), quote);
+            out.push_back(quote);
         } else {
             out.push_back(' ');
             out.append(attribute.name());

@@ -10,6 +10,11 @@
 
 namespace modXML::detail {
 
+// The deepest nesting of elements a loaded document may have. Real
+// configurations are a few levels deep; the tree library frees and copies
+// subtrees recursively, so a hostile depth is refused at load.
+inline constexpr std::size_t MaxElementDepth = 1000;
+
 // Where each node of a freshly parsed tree lies in the text it was parsed
 // from, and what the node held then. Serialising compares the tree with that
 // record: a node that is unchanged, subtree included, is written as its
@@ -37,6 +42,7 @@ private:
         Piece name;
         Piece value;
         std::size_t chunkBegin;  // the white space before the name
+        std::size_t valueBegin;  // after the opening quote
         std::size_t chunkEnd;    // after the closing quote
     };
     struct NodeRecord {
@@ -83,7 +89,7 @@ private:
 
 // Text escaped for element content.
 void AppendEscapedText(std::string& out, std::string_view text);
-// Text escaped for a double-quoted attribute value.
-void AppendEscapedAttribute(std::string& out, std::string_view value);
+// Text escaped for an attribute value in the given quotes.
+void AppendEscapedAttribute(std::string& out, std::string_view value, char quote = '"');
 
 }  // namespace modXML::detail

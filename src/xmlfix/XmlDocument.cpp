@@ -26,10 +26,6 @@ using kestrune::RunError;
 constexpr unsigned ParseOptions =
     (pugi::parse_full | pugi::parse_ws_pcdata) & ~static_cast<unsigned>(pugi::parse_eol);
 
-// Real configurations are a few levels deep. The library frees and copies
-// subtrees recursively, so a hostile depth is refused at load.
-constexpr std::size_t MaxElementDepth = 1000;
-
 // The byte offset in the input of an offset in the decoded text.
 std::size_t InputOffset(const detail::DecodedDocument& decoded, std::size_t utf8Offset) {
     if (utf8Offset > decoded.utf8.size()) utf8Offset = decoded.utf8.size();
@@ -43,6 +39,7 @@ std::size_t InputOffset(const detail::DecodedDocument& decoded, std::size_t utf8
 
 // The first element nested deeper than MaxElementDepth, or none.
 pugi::xml_node TooDeepElement(const pugi::xml_document& dom) {
+    using detail::MaxElementDepth;
     std::size_t depth = 1;
     for (pugi::xml_node n = dom.first_child(); n;) {
         if (depth > MaxElementDepth && n.type() == pugi::node_element) return n;
@@ -142,7 +139,7 @@ ParseOutcome XmlDocument::Parse(const std::string& bytes) {
     }
     if (const pugi::xml_node deep = TooDeepElement(dom_)) {
         const std::ptrdiff_t name = deep.offset_debug();
-        ParseOutcome failed{false, "Elements nested deeper than " + std::to_string(MaxElementDepth) + " levels",
+        ParseOutcome failed{false, "Elements nested deeper than " + std::to_string(detail::MaxElementDepth) + " levels",
                             InputOffset(decoded, name > 0 ? static_cast<std::size_t>(name - 1) : 0)};
         Release();
         return failed;
