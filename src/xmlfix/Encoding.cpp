@@ -151,7 +151,7 @@ void DecodeUnits(DecodedDocument& doc, std::string_view body, std::size_t width,
 
 }  // namespace
 
-DecodedDocument DecodeDocument(const std::string& bytes) {
+DecodedDocument DecodeDocument(std::string bytes) {
     DecodedDocument doc;
     const std::string_view b(bytes);
     struct Mark {
@@ -185,7 +185,11 @@ DecodedDocument DecodeDocument(const std::string& bytes) {
     const std::string_view body = b.substr(doc.byteOrderMark.size());
     switch (doc.encoding) {
     case DocumentEncoding::Utf8:
-        doc.utf8 = std::string(body);
+        if (doc.byteOrderMark.empty()) {
+            doc.utf8 = std::move(bytes);
+        } else {
+            doc.utf8 = std::string(body);
+        }
         break;
     case DocumentEncoding::Latin1:
         doc.utf8 = Latin1ToUtf8(body);

@@ -23,7 +23,7 @@ struct DecodedDocument {
 // Detects the encoding (byte order mark, the layout of "<?", or a Latin-1
 // name in the XML declaration; UTF-8 otherwise) and decodes. The decoding is
 // lossless: EncodeDocument gives back the same bytes.
-DecodedDocument DecodeDocument(const std::string& bytes);
+DecodedDocument DecodeDocument(std::string bytes);
 
 // The UTF-8 text in the given encoding, without a byte order mark.
 std::string EncodeDocument(std::string_view utf8, DocumentEncoding encoding);

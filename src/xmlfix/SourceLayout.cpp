@@ -1,6 +1,8 @@
 #include "xmlfix/SourceLayout.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace modXML::detail {
 namespace {
@@ -24,6 +26,8 @@ void PrintWithLibrary(const pugi::xml_node& node, std::string& out) {
     StringWriter writer(out);
     node.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
 }
+
+bool PointerLess(const void* a, const void* b) { return std::less<const void*>()(a, b); }
 
 }  // namespace
 
@@ -59,65 +63,109 @@ void AppendEscapedAttribute(std::string& out, std::string_view value, char quote
     }
 }
 
+std::string_view SourceLayout::View(Piece piece) const {
+    if (piece.offset & ArenaFlag) return std::string_view(arena_).substr(piece.offset & ~ArenaFlag, piece.size);
+    return std::string_view(text_).substr(piece.offset, piece.size);
+}
+
 SourceLayout::Piece SourceLayout::Keep(const char* s) {
-    const Piece piece{arena_.size(), std::strlen(s)};
-    arena_.append(s, piece.size);
+    const std::size_t size = std::strlen(s);
+    if (size == 0) return {};
+    const Piece piece{static_cast<Offset>(arena_.size()) | ArenaFlag, static_cast<Offset>(size)};
+    arena_.append(s, size);
     return piece;
 }
 
-bool SourceLayout::Build(std::string text, const pugi::xml_document& dom) {
-    text_ = std::move(text);
+// Most parsed values equal their source text; only the others are copied.
+SourceLayout::Piece SourceLayout::RawOrKeep(Offset from, Offset to, const char* value) {
+    if (std::string_view(text_).substr(from, to - from) == value) return {from, to - from};
+    return Keep(value);
+}
+
+void SourceLayout::Clear() {
+    text_.clear();
     arena_.clear();
     nodes_.clear();
     attributes_.clear();
     children_.clear();
     index_.clear();
-    arena_.reserve(text_.size());
-    std::size_t pos = 0;
+    trailingGap_ = 0;
     depth_ = 0;
-    mapped_ = ScanChildren(dom, pos, true);
-    trailingGap_ = pos;
-    if (!mapped_) {
-        text_.clear();
-        arena_.clear();
-        nodes_.clear();
-        attributes_.clear();
-        children_.clear();
-        index_.clear();
-    }
-    return mapped_;
+    mapped_ = false;
 }
 
-bool SourceLayout::ScanChildren(const pugi::xml_node& parent, std::size_t& pos, bool documentLevel) {
+bool SourceLayout::Build(std::string text, const pugi::xml_document& dom) {
+    Clear();
+    // Offsets are 31 bits; a larger document is regenerated instead.
+    if (text.size() >= ArenaFlag) return false;
+    text_ = std::move(text);
+
+    // Exact sizes up front: growing the tables would touch twice the memory.
+    std::size_t nodeCount = 0;
+    std::size_t attributeCount = 0;
+    for (pugi::xml_node n = dom.first_child(); n;) {
+        ++nodeCount;
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) ++attributeCount;
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n && !n.next_sibling()) n = n.parent();
+        if (n) n = n.next_sibling();
+    }
+    nodes_.reserve(nodeCount);
+    attributes_.reserve(attributeCount);
+    children_.reserve(nodeCount);
+    index_.reserve(nodeCount);
+
+    Offset documentChildren = 0;
+    for (pugi::xml_node child = dom.first_child(); child; child = child.next_sibling()) ++documentChildren;
+    children_.resize(documentChildren);
+    Offset pos = 0;
+    mapped_ = ScanChildren(dom, 0, pos, true);
+    if (!mapped_) {
+        Clear();
+        return false;
+    }
+    trailingGap_ = pos;
+    std::sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return PointerLess(a.first, b.first); });
+    return true;
+}
+
+bool SourceLayout::ScanChildren(const pugi::xml_node& parent, Offset firstSlot, Offset& pos, bool documentLevel) {
     if (++depth_ > MaxMappedDepth) return false;
+    Offset slot = firstSlot;
     for (const pugi::xml_node& child : parent.children()) {
-        std::size_t gapBegin = pos;
+        const Offset gapBegin = pos;
         // Text outside the root element is not part of the tree; it is kept
         // as the gap before the next node.
         if (documentLevel) {
             while (pos < text_.size() && text_[pos] != '<') ++pos;
         }
+        children_[slot++] = static_cast<Offset>(nodes_.size());
         if (!ScanNode(child, gapBegin, pos)) return false;
     }
     --depth_;
     return true;
 }
 
-bool SourceLayout::ScanStartTag(const pugi::xml_node& node, NodeRecord& record, std::size_t& pos) {
+bool SourceLayout::ScanStartTag(const pugi::xml_node& node, Offset index, Offset& pos) {
     const std::size_t size = text_.size();
-    std::size_t p = pos + 1;
+    Offset p = pos + 1;
     const std::string_view name = node.name();
     if (text_.compare(p, name.size(), name) != 0) return false;
-    p += name.size();
+    nodes_[index].name = {p, static_cast<Offset>(name.size())};
+    p += static_cast<Offset>(name.size());
     if (p >= size || !(IsSpace(text_[p]) || text_[p] == '/' || text_[p] == '>')) return false;
-    record.nameEnd = p;
-    record.firstAttribute = attributes_.size();
+    nodes_[index].nameEnd = p;
+    nodes_[index].firstAttribute = static_cast<Offset>(attributes_.size());
     for (const pugi::xml_attribute& attribute : node.attributes()) {
-        AttributeRecord a{attribute.internal_object(), Keep(attribute.name()), Keep(attribute.value()), p, 0, 0};
+        const Offset chunkBegin = p;
         while (p < size && IsSpace(text_[p])) ++p;
         const std::string_view attributeName = attribute.name();
         if (text_.compare(p, attributeName.size(), attributeName) != 0) return false;
-        p += attributeName.size();
+        const Piece namePiece{p, static_cast<Offset>(attributeName.size())};
+        p += static_cast<Offset>(attributeName.size());
         while (p < size && IsSpace(text_[p])) ++p;
         if (p >= size || text_[p] != '=') return false;
         ++p;
@@ -125,12 +173,13 @@ bool SourceLayout::ScanStartTag(const pugi::xml_node& node, NodeRecord& record, 
         if (p >= size || (text_[p] != '"' && text_[p] != '\'')) return false;
         const auto close = text_.find(text_[p], p + 1);
         if (close == std::string::npos) return false;
-        a.valueBegin = p + 1;
-        p = close + 1;
-        a.chunkEnd = p;
-        attributes_.push_back(a);
+        const Offset valueBegin = p + 1;
+        p = static_cast<Offset>(close) + 1;
+        attributes_.push_back({namePiece, RawOrKeep(valueBegin, p - 1, attribute.value()), chunkBegin, valueBegin, p,
+                               attribute.internal_object()});
     }
-    record.attributeCount = attributes_.size() - record.firstAttribute;
+    NodeRecord& record = nodes_[index];
+    record.attributeCount = static_cast<Offset>(attributes_.size()) - record.firstAttribute;
     record.tailBegin = p;
     while (p < size && IsSpace(text_[p])) ++p;
     if (text_.compare(p, 2, "/>") == 0) {
@@ -148,7 +197,7 @@ bool SourceLayout::ScanStartTag(const pugi::xml_node& node, NodeRecord& record, 
 
 // Finds the end of a document type declaration the way the parser does:
 // nested "<!" groups, quoted strings, comments and processing instructions.
-bool SourceLayout::ScanDoctype(std::size_t& pos) const {
+bool SourceLayout::ScanDoctype(Offset& pos) const {
     const std::size_t size = text_.size();
     auto at = [&](std::size_t k) { return k < size ? text_[k] : '\0'; };
     std::size_t s = pos + 2;
@@ -191,7 +240,7 @@ bool SourceLayout::ScanDoctype(std::size_t& pos) const {
             return false;
         } else if (at(s) == '>') {
             if (depth == 0) {
-                pos = s + 1;
+                pos = static_cast<Offset>(s + 1);
                 return true;
             }
             --depth;
@@ -203,48 +252,54 @@ bool SourceLayout::ScanDoctype(std::size_t& pos) const {
     return false;
 }
 
-bool SourceLayout::ScanNode(const pugi::xml_node& node, std::size_t gapBegin, std::size_t& pos) {
+bool SourceLayout::ScanNode(const pugi::xml_node& node, Offset gapBegin, Offset& pos) {
     const std::size_t size = text_.size();
     if (pos >= size) return false;
-    const std::size_t index = nodes_.size();
+    const auto index = static_cast<Offset>(nodes_.size());
     {
         NodeRecord record;
+        record.node = node.internal_object();
         record.type = node.type();
-        record.name = Keep(node.name());
-        record.value = Keep(node.value());
         record.gapBegin = gapBegin;
         record.begin = pos;
         nodes_.push_back(record);
     }
-    index_.emplace(node.internal_object(), index);
-    const std::size_t begin = pos;
+    index_.emplace_back(node.internal_object(), index);
+    const Offset begin = pos;
 
-    auto skipPast = [&](std::size_t from, const char* terminator) {
+    auto skipPast = [&](std::size_t from, std::string_view terminator) {
         const auto found = text_.find(terminator, from);
         if (found == std::string::npos) return false;
-        pos = found + std::strlen(terminator);
+        pos = static_cast<Offset>(found + terminator.size());
         return true;
     };
-    auto rawValueIs = [&](std::size_t from, std::size_t to) {
-        return std::string_view(text_).substr(from, to - from) == node.value();
+    // Comments and CDATA sections are not decoded: their value is their text.
+    auto rawValue = [&](Offset from, Offset to) {
+        if (std::string_view(text_).substr(from, to - from) != node.value()) return false;
+        nodes_[index].value = {from, to - from};
+        return true;
     };
 
     switch (node.type()) {
     case pugi::node_element: {
-        if (text_[pos] != '<' || !ScanStartTag(node, nodes_[index], pos)) return false;
+        if (text_[pos] != '<' || !ScanStartTag(node, index, pos)) return false;
+        nodes_[index].value = Keep(node.value());
         if (nodes_[index].selfClosing) {
             if (node.first_child()) return false;
             break;
         }
-        nodes_[index].firstChild = children_.size();
-        for (const pugi::xml_node& child : node.children()) children_.push_back(child.internal_object());
-        nodes_[index].childCount = children_.size() - nodes_[index].firstChild;
-        if (!ScanChildren(node, pos, false)) return false;
+        Offset count = 0;
+        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) ++count;
+        const auto firstChild = static_cast<Offset>(children_.size());
+        nodes_[index].firstChild = firstChild;
+        nodes_[index].childCount = count;
+        children_.resize(children_.size() + count);
+        if (!ScanChildren(node, firstChild, pos, false)) return false;
         if (text_.compare(pos, 2, "</") != 0) return false;
         nodes_[index].endTagBegin = pos;
         const std::string_view name = node.name();
         if (text_.compare(pos + 2, name.size(), name) != 0) return false;
-        pos += 2 + name.size();
+        pos += 2 + static_cast<Offset>(name.size());
         while (pos < size && IsSpace(text_[pos])) ++pos;
         if (pos >= size || text_[pos] != '>') return false;
         ++pos;
@@ -253,34 +308,38 @@ bool SourceLayout::ScanNode(const pugi::xml_node& node, std::size_t gapBegin, st
     case pugi::node_pcdata: {
         if (text_[pos] == '<') return false;
         const auto next = text_.find('<', pos);
-        pos = next == std::string::npos ? size : next;
+        pos = next == std::string::npos ? static_cast<Offset>(size) : static_cast<Offset>(next);
         // The value is decoded in place, so it starts where the text does.
         if (node.offset_debug() != static_cast<std::ptrdiff_t>(begin)) return false;
+        nodes_[index].value = RawOrKeep(begin, pos, node.value());
         break;
     }
     case pugi::node_cdata:
         if (text_.compare(pos, 9, "<![CDATA[") != 0 || !skipPast(pos + 9, "]]>")) return false;
-        if (!rawValueIs(begin + 9, pos - 3)) return false;
+        if (!rawValue(begin + 9, pos - 3)) return false;
         break;
     case pugi::node_comment:
         if (text_.compare(pos, 4, "<!--") != 0 || !skipPast(pos + 4, "-->")) return false;
-        if (!rawValueIs(begin + 4, pos - 3)) return false;
+        if (!rawValue(begin + 4, pos - 3)) return false;
         break;
     case pugi::node_pi:
     case pugi::node_declaration: {
-        // The declaration's pseudo-attributes are compared like attributes.
-        nodes_[index].firstAttribute = attributes_.size();
-        for (const pugi::xml_attribute& attribute : node.attributes()) {
-            attributes_.push_back({attribute.internal_object(), Keep(attribute.name()), Keep(attribute.value()), 0, 0, 0});
-        }
-        nodes_[index].attributeCount = attributes_.size() - nodes_[index].firstAttribute;
         const std::string_view name = node.name();
         if (text_.compare(pos, 2, "<?") != 0 || text_.compare(pos + 2, name.size(), name) != 0) return false;
+        nodes_[index].name = {pos + 2, static_cast<Offset>(name.size())};
+        nodes_[index].value = Keep(node.value());
+        // The declaration's pseudo-attributes are compared like attributes.
+        nodes_[index].firstAttribute = static_cast<Offset>(attributes_.size());
+        for (const pugi::xml_attribute& attribute : node.attributes()) {
+            attributes_.push_back({Keep(attribute.name()), Keep(attribute.value()), 0, 0, 0, attribute.internal_object()});
+        }
+        nodes_[index].attributeCount = static_cast<Offset>(attributes_.size()) - nodes_[index].firstAttribute;
         if (!skipPast(pos + 2 + name.size(), "?>")) return false;
         break;
     }
     case pugi::node_doctype:
         if (text_.compare(pos, 9, "<!DOCTYPE") != 0 || !ScanDoctype(pos)) return false;
+        nodes_[index].value = Keep(node.value());
         break;
     default:
         return false;
@@ -294,16 +353,18 @@ bool SourceLayout::ScanNode(const pugi::xml_node& node, std::size_t gapBegin, st
 }
 
 const SourceLayout::NodeRecord* SourceLayout::Find(const pugi::xml_node& node) const {
-    const auto it = index_.find(node.internal_object());
-    return it == index_.end() ? nullptr : &nodes_[it->second];
+    const void* key = node.internal_object();
+    const auto it = std::lower_bound(index_.begin(), index_.end(), key,
+                                     [](const auto& entry, const void* k) { return PointerLess(entry.first, k); });
+    return it != index_.end() && it->first == key ? &nodes_[it->second] : nullptr;
 }
 
 bool SourceLayout::Unchanged(const pugi::xml_node& node, const NodeRecord& record) const {
     if (node.type() != record.type || View(record.name) != node.name() || View(record.value) != node.value()) {
         return false;
     }
-    std::size_t k = 0;
-    for (const pugi::xml_attribute& attribute : node.attributes()) {
+    Offset k = 0;
+    for (pugi::xml_attribute attribute = node.first_attribute(); attribute; attribute = attribute.next_attribute()) {
         if (k == record.attributeCount) return false;
         const AttributeRecord& a = attributes_[record.firstAttribute + k];
         if (View(a.name) != attribute.name() || View(a.value) != attribute.value()) return false;
@@ -311,10 +372,10 @@ bool SourceLayout::Unchanged(const pugi::xml_node& node, const NodeRecord& recor
     }
     if (k != record.attributeCount) return false;
     k = 0;
-    for (const pugi::xml_node& child : node.children()) {
-        if (k == record.childCount || children_[record.firstChild + k] != child.internal_object()) return false;
-        const NodeRecord* childRecord = Find(child);
-        if (childRecord == nullptr || !Unchanged(child, *childRecord)) return false;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (k == record.childCount) return false;
+        const NodeRecord& childRecord = nodes_[children_[record.firstChild + k]];
+        if (childRecord.node != child.internal_object() || !Unchanged(child, childRecord)) return false;
         ++k;
     }
     return k == record.childCount;
@@ -329,7 +390,7 @@ std::string SourceLayout::Serialise(const pugi::xml_document& dom) const {
     }
     out.reserve(text_.size() + text_.size() / 16);
     for (const pugi::xml_node& child : dom.children()) Emit(child, out, 1);
-    Append(out, trailingGap_, text_.size());
+    Append(out, trailingGap_, static_cast<Offset>(text_.size()));
     return out;
 }
 
@@ -366,7 +427,7 @@ void SourceLayout::EmitElement(const pugi::xml_node& node, const NodeRecord* rec
     }
     for (const pugi::xml_attribute& attribute : node.attributes()) {
         const AttributeRecord* kept = nullptr;
-        for (std::size_t k = 0; record != nullptr && k < record->attributeCount; ++k) {
+        for (Offset k = 0; record != nullptr && k < record->attributeCount; ++k) {
             const AttributeRecord& a = attributes_[record->firstAttribute + k];
             if (a.attribute == attribute.internal_object() && View(a.name) == attribute.name()) {
                 kept = &a;

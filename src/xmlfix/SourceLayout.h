@@ -3,9 +3,10 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace modXML::detail {
@@ -33,56 +34,62 @@ public:
     std::string Serialise(const pugi::xml_document& dom) const;
 
 private:
+    using Offset = std::uint32_t;
+    // In text_, or in arena_ when the flag bit is set.
     struct Piece {
-        std::size_t offset = 0;
-        std::size_t size = 0;
+        Offset offset = 0;
+        Offset size = 0;
     };
+    static constexpr Offset ArenaFlag = Offset{1} << 31;
     struct AttributeRecord {
-        const void* attribute;
         Piece name;
         Piece value;
-        std::size_t chunkBegin;  // the white space before the name
-        std::size_t valueBegin;  // after the opening quote
-        std::size_t chunkEnd;    // after the closing quote
+        Offset chunkBegin;  // the white space before the name
+        Offset valueBegin;  // after the opening quote
+        Offset chunkEnd;    // after the closing quote
+        const void* attribute;
     };
     struct NodeRecord {
-        pugi::xml_node_type type;
+        const void* node;
         Piece name;
         Piece value;
-        std::size_t gapBegin = 0;  // text before the node that belongs to no node
-        std::size_t begin = 0;
-        std::size_t end = 0;
+        Offset gapBegin = 0;  // text before the node that belongs to no node
+        Offset begin = 0;
+        Offset end = 0;
         // Elements only.
-        std::size_t nameEnd = 0;      // "<" and the name end here
-        std::size_t tailBegin = 0;    // white space and ">" or "/>"
-        std::size_t tagEnd = 0;
-        std::size_t endTagBegin = 0;  // "</name>", when not self-closing
+        Offset nameEnd = 0;      // "<" and the name end here
+        Offset tailBegin = 0;    // white space and ">" or "/>"
+        Offset tagEnd = 0;
+        Offset endTagBegin = 0;  // "</name>", when not self-closing
+        Offset firstAttribute = 0;
+        Offset attributeCount = 0;
+        Offset firstChild = 0;  // in children_
+        Offset childCount = 0;
+        pugi::xml_node_type type = pugi::node_null;
         bool selfClosing = false;
-        std::size_t firstAttribute = 0;
-        std::size_t attributeCount = 0;
-        std::size_t firstChild = 0;
-        std::size_t childCount = 0;
     };
 
-    bool ScanChildren(const pugi::xml_node& parent, std::size_t& pos, bool documentLevel);
-    bool ScanNode(const pugi::xml_node& node, std::size_t gapBegin, std::size_t& pos);
-    bool ScanStartTag(const pugi::xml_node& node, NodeRecord& record, std::size_t& pos);
-    bool ScanDoctype(std::size_t& pos) const;
+    void Clear();
+    bool ScanChildren(const pugi::xml_node& parent, Offset firstSlot, Offset& pos, bool documentLevel);
+    bool ScanNode(const pugi::xml_node& node, Offset gapBegin, Offset& pos);
+    bool ScanStartTag(const pugi::xml_node& node, Offset index, Offset& pos);
+    bool ScanDoctype(Offset& pos) const;
     Piece Keep(const char* s);
-    std::string_view View(Piece piece) const { return std::string_view(arena_).substr(piece.offset, piece.size); }
+    Piece RawOrKeep(Offset from, Offset to, const char* value);
+    std::string_view View(Piece piece) const;
     const NodeRecord* Find(const pugi::xml_node& node) const;
     bool Unchanged(const pugi::xml_node& node, const NodeRecord& record) const;
     void Emit(const pugi::xml_node& node, std::string& out, std::size_t depth) const;
     void EmitElement(const pugi::xml_node& node, const NodeRecord* record, std::string& out, std::size_t depth) const;
-    void Append(std::string& out, std::size_t from, std::size_t to) const { out.append(text_, from, to - from); }
+    void Append(std::string& out, Offset from, Offset to) const { out.append(text_, from, to - from); }
 
     std::string text_;
-    std::string arena_;  // the names and values of the parsed tree, back to back
-    std::vector<NodeRecord> nodes_;
+    std::string arena_;  // values whose parsed form differs from their source text
+    std::vector<NodeRecord> nodes_;  // in document order
     std::vector<AttributeRecord> attributes_;
-    std::vector<const void*> children_;
-    std::unordered_map<const void*, std::size_t> index_;
-    std::size_t trailingGap_ = 0;  // the text after the last node starts here
+    std::vector<Offset> children_;  // indexes in nodes_, each node's children in a row
+    std::vector<std::pair<const void*, Offset>> index_;  // node to index in nodes_, sorted
+    Offset trailingGap_ = 0;  // the text after the last node starts here
     std::size_t depth_ = 0;
     bool mapped_ = false;
 };

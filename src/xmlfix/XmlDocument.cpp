@@ -125,9 +125,9 @@ void XmlDocument::Release() {
     loaded_ = false;
 }
 
-ParseOutcome XmlDocument::Parse(const std::string& bytes) {
+ParseOutcome XmlDocument::Parse(std::string bytes) {
     Release();
-    detail::DecodedDocument decoded = detail::DecodeDocument(bytes);
+    detail::DecodedDocument decoded = detail::DecodeDocument(std::move(bytes));
     if (!decoded.ok) return {false, decoded.problem, decoded.problemOffset};
 
     const pugi::xml_parse_result result =
@@ -154,7 +154,9 @@ ParseOutcome XmlDocument::Parse(const std::string& bytes) {
 
 std::string XmlDocument::Xml() const {
     detail::RequireLoaded(*this);
-    return byteOrderMark_ + detail::EncodeDocument(layout_->Serialise(dom_), encoding_);
+    std::string utf8 = layout_->Serialise(dom_);
+    if (encoding_ == DocumentEncoding::Utf8 && byteOrderMark_.empty()) return utf8;
+    return byteOrderMark_ + detail::EncodeDocument(utf8, encoding_);
 }
 
 void XmlDocument::Save(const std::string& path) const { kestrune::WriteFileSafely(path, Xml()); }

@@ -60,7 +60,7 @@ public:
 
     // Replaces the content with the document in bytes; on failure the
     // document is empty again.
-    ParseOutcome Parse(const std::string& bytes);
+    ParseOutcome Parse(std::string bytes);
 
     // The tree. Changes made through it show in Xml() like any other.
     pugi::xml_document& Dom() { return dom_; }
