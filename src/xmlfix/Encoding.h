@@ -20,9 +20,7 @@ struct DecodedDocument {
     std::size_t problemOffset = 0;
 };
 
-// Detects the encoding (byte order mark, the layout of "<?", or a Latin-1
-// name in the XML declaration; UTF-8 otherwise) and decodes. The decoding is
-// lossless: EncodeDocument gives back the same bytes.
+// Detects the encoding (mark, layout of "<", Latin-1 declared, else UTF-8) and decodes without loss.
 DecodedDocument DecodeDocument(std::string bytes);
 
 // The UTF-8 text in the given encoding, without a byte order mark.

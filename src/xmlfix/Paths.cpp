@@ -45,9 +45,9 @@ void FindNode(XmlDocument& doc, pugi::xml_node& node, const std::string& path) {
         return;
     }
 
-    // Part 0 leads to the first keyed element; each later part starts with
-    // a key, and its rest leads (relative to that keyed element) to the
-    // next keyed element, or to the element addressed when it is the last.
+    // The text before the first separator leads to the first keyed element;
+    // each later part starts with a key, and its rest leads (relative to that
+    // keyed element) to the next keyed element, or to the element addressed.
     const std::vector<std::string> parts = Fields(path, Separator);
     std::vector<KeyedPart> keyed;
     for (std::size_t i = 1; i < parts.size(); ++i) {

@@ -1,5 +1,13 @@
 #include "xmlfix/SourceLayout.h"
 
+// The layout records, for every node of a freshly parsed tree, its span in
+// the source text and what it held then. Serialising compares the tree with
+// that record: a node that is unchanged, subtree included, is written as its
+// original bytes; an element whose own tag changed keeps the original bytes
+// of its unchanged attributes and of its end tag. Changes are found by
+// comparison rather than by notification, so that changes made directly
+// through the tree are written correctly too.
+
 #include <algorithm>
 #include <cstring>
 #include <functional>

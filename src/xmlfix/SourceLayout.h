@@ -11,22 +11,13 @@
 
 namespace modXML::detail {
 
-// The deepest nesting of elements a loaded document may have. Real
-// configurations are a few levels deep; the tree library frees and copies
-// subtrees recursively, so a hostile depth is refused at load.
+// The deepest nesting of elements a loaded document may have (the tree library recurses on subtrees).
 inline constexpr std::size_t MaxElementDepth = 1000;
 
-// Where each node of a freshly parsed tree lies in the text it was parsed
-// from, and what the node held then. Serialising compares the tree with that
-// record: a node that is unchanged, subtree included, is written as its
-// original bytes; an element whose own tag changed keeps the original bytes
-// of its unchanged attributes and of its end tag. Changes are found by
-// comparison rather than by notification, so changes made directly through
-// the tree are written correctly too.
+// Where each node of a parsed tree lies in its source text, so that unchanged parts are written as they were.
 class SourceLayout {
 public:
-    // Maps the tree onto text (the UTF-8 the tree was parsed from). False,
-    // with nothing recorded, when the two cannot be matched node for node.
+    // Maps the tree onto the UTF-8 text it was parsed from; false when they do not match node for node.
     bool Build(std::string text, const pugi::xml_document& dom);
     // True when Build succeeded.
     bool Mapped() const { return mapped_; }

@@ -16,12 +16,10 @@ std::string FromTree(const char* utf8);
 // Raises XmlNoDocument unless doc holds a document.
 void RequireLoaded(const XmlDocument& doc);
 
-// The first character of bytes that XML cannot hold at all (a control
-// character other than tab, line feed and carriage return), or nothing.
+// The first control character of bytes that XML cannot hold (all but tab, LF and CR), or nothing.
 std::optional<unsigned char> ForbiddenCharacter(const std::string& bytes);
 
-// The element that path matched, or none; any other kind of node raises
-// XmlNotAnElement naming the path.
+// The element that path matched, or none; any other kind of node raises XmlNotAnElement.
 pugi::xml_node ElementOf(const pugi::xpath_node& match, const std::string& path);
 
 }  // namespace modXML::detail

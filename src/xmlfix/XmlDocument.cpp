@@ -21,8 +21,9 @@ using kestrune::ErrorNumber::XmlNotAnElement;
 using kestrune::ErrorNumber::XmlQueryRejected;
 using kestrune::RunError;
 
-// Line ends stay as they are, so that text the fix does not touch keeps
-// them; everything but element content white space is kept as a node.
+// Line ends, white-space text, the declaration, comments, processing
+// instructions and the doctype all stay, so that nothing is lost on the way
+// back out.
 constexpr unsigned ParseOptions =
     (pugi::parse_full | pugi::parse_ws_pcdata) & ~static_cast<unsigned>(pugi::parse_eol);
 
@@ -193,11 +194,8 @@ pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::stri
         const pugi::xpath_query compiled(query.c_str());
         return compiled.evaluate_node(pugi::xpath_node(context));
     } catch (const pugi::xpath_exception& e) {
-        std::string description = "Invalid path " + path + ": " + e.result().description();
-        if (e.result().offset > 0 || e.result().error != nullptr) {
-            description += " at offset " + std::to_string(e.result().offset);
-        }
-        throw RunError(XmlQueryRejected, description);
+        throw RunError(XmlQueryRejected, "Invalid path " + path + ": " + e.result().description() + " at offset " +
+                                             std::to_string(e.result().offset));
     }
 }
 

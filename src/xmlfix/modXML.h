@@ -26,21 +26,17 @@ inline const std::string DeleteMarker = "\xA4";
 // A value that empties the text or the attribute.
 inline const std::string ClearMarker = "\xA5";
 
-// How the bytes of a document encode its characters; a document is written
-// back in the encoding it was read in.
+// How a document's bytes encode its characters; it is written back in the same encoding.
 enum class DocumentEncoding { Utf8, Latin1, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
 
-// The outcome of parsing: reason empty on success, otherwise the parser's
-// reason and the byte offset in the input at which it stopped.
+// A parse's outcome: on failure the parser's reason and the input byte offset where it stopped.
 struct ParseOutcome {
     bool ok = false;
     std::string reason;
     std::size_t position = 0;
 };
 
-// One parsed XML document. Writing it back reuses the original bytes of
-// everything that was not changed since the load, so an untouched document
-// comes back byte for byte. Not copyable: its nodes belong to it.
+// A parsed XML document that writes unchanged parts back as their original bytes; not copyable.
 class XmlDocument {
 public:
     XmlDocument();
@@ -50,16 +46,14 @@ public:
 
     // True after a successful parse, until Release or the next parse.
     bool IsLoaded() const;
-    // The whole document serialised, as bytes in the encoding it came in.
-    // Raises XmlNoDocument when nothing is loaded.
+    // The whole document serialised, as bytes in its own encoding; raises XmlNoDocument when empty.
     std::string Xml() const;
     // Writes Xml() to path with kestrune::WriteFileSafely; raises RunError.
     void Save(const std::string& path) const;
     // Back to the empty state.
     void Release();
 
-    // Replaces the content with the document in bytes; on failure the
-    // document is empty again.
+    // Replaces the content with the document in bytes; empty again on failure.
     ParseOutcome Parse(std::string bytes);
 
     // The tree. Changes made through it show in Xml() like any other.
@@ -67,9 +61,7 @@ public:
     const pugi::xml_document& Dom() const { return dom_; }
     // The encoding the loaded document came in.
     DocumentEncoding Encoding() const { return encoding_; }
-    // True when unchanged parts are written from their original bytes; false
-    // only when the document's layout could not be mapped, and then the whole
-    // document is regenerated (equivalent, not byte-identical).
+    // False when the layout could not be mapped and the whole document is regenerated instead.
     bool KeepsSourceLayout() const;
 
 private:
@@ -85,25 +77,16 @@ extern XmlDocument ConfigDoc;
 // True only while an entry is applied again right after its path was created.
 extern bool JustCreated;
 
-// Loads doc from the file named by source (fromText false; read with
-// modGen::ReadWholeFile, whose RunError passes to the caller) or from the
-// XML text in source. Reports "Successfully loaded XML", or reports and shows
-// the parse failure and leaves doc empty. True when the document parsed.
+// Loads doc from the file source names, or from the text in source; false (reported, shown) on a parse error.
 bool LoadConfigXML(XmlDocument& doc, const std::string& source, bool fromText, kestrune::UserInterface& ui);
 
-// node := the element that path addresses, or none. Keyed steps are resolved
-// one after another; a match that is not an element raises XmlNotAnElement.
+// node := the element that path addresses (keyed steps resolved one after another), or none.
 void FindNode(XmlDocument& doc, pugi::xml_node& node, const std::string& path);
-// The deepest existing element along path; prefix receives the path prefix
-// that addresses it (the whole path when it exists, empty when nothing does).
+// The deepest existing element along path, and in prefix the path prefix that addresses it.
 pugi::xml_node FindDeepestNode(XmlDocument& doc, const std::string& path, std::string& prefix);
-// Creates the steps of path after prefix below parent, keyed steps with their
-// id child; parent then holds the last element created. Every step is checked
-// before the first is created.
+// Creates the steps of path after prefix below parent; parent then holds the last one created.
 void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& path, const std::string& prefix);
-// The text (attribute empty) or the attribute value of the element that path
-// selects, key separators not interpreted; empty when nothing matches or the
-// attribute is absent.
+// The text, or the attribute's value, of the element path selects; empty when there is none.
 std::string GetNodeValue(XmlDocument& doc, const std::string& path, const std::string& attribute);
 
 // Applies one fix entry to doc and writes its report line.
@@ -112,9 +95,7 @@ void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string&
 // Appends verboseLine in verbose mode (modGen::VerboseMode), else plainLine.
 void ReportChange(const std::string& verboseLine, const std::string& plainLine);
 
-// The first node that path selects from context (the document when context
-// is the document node): the selection step of the paths above, with the
-// rejection of bad queries turned into XmlQueryRejected.
+// The first node path selects from context; a query the language rejects raises XmlQueryRejected.
 pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::string& path);
 // The element's text: the text of all its descendants, in document order.
 std::string ElementText(const pugi::xml_node& element);
