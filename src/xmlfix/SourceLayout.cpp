@@ -8,9 +8,7 @@
 // comparison rather than by notification, so that changes made directly
 // through the tree are written correctly too.
 
-#include <algorithm>
 #include <cstring>
-#include <functional>
 
 namespace modXML::detail {
 namespace {
@@ -34,8 +32,6 @@ void PrintWithLibrary(const pugi::xml_node& node, std::string& out) {
     StringWriter writer(out);
     node.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
 }
-
-bool PointerLess(const void* a, const void* b) { return std::less<const void*>()(a, b); }
 
 }  // namespace
 
@@ -96,7 +92,7 @@ void SourceLayout::Clear() {
     nodes_.clear();
     attributes_.clear();
     children_.clear();
-    index_.clear();
+    documentChildCount_ = 0;
     trailingGap_ = 0;
     depth_ = 0;
     mapped_ = false;
@@ -124,11 +120,9 @@ bool SourceLayout::Build(std::string text, const pugi::xml_document& dom) {
     nodes_.reserve(nodeCount);
     attributes_.reserve(attributeCount);
     children_.reserve(nodeCount);
-    index_.reserve(nodeCount);
 
-    Offset documentChildren = 0;
-    for (pugi::xml_node child = dom.first_child(); child; child = child.next_sibling()) ++documentChildren;
-    children_.resize(documentChildren);
+    for (pugi::xml_node child = dom.first_child(); child; child = child.next_sibling()) ++documentChildCount_;
+    children_.resize(documentChildCount_);
     Offset pos = 0;
     mapped_ = ScanChildren(dom, 0, pos, true);
     if (!mapped_) {
@@ -136,7 +130,6 @@ bool SourceLayout::Build(std::string text, const pugi::xml_document& dom) {
         return false;
     }
     trailingGap_ = pos;
-    std::sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return PointerLess(a.first, b.first); });
     return true;
 }
 
@@ -272,7 +265,6 @@ bool SourceLayout::ScanNode(const pugi::xml_node& node, Offset gapBegin, Offset&
         record.begin = pos;
         nodes_.push_back(record);
     }
-    index_.emplace_back(node.internal_object(), index);
     const Offset begin = pos;
 
     auto skipPast = [&](std::size_t from, std::string_view terminator) {
@@ -360,11 +352,20 @@ bool SourceLayout::ScanNode(const pugi::xml_node& node, Offset gapBegin, Offset&
     return true;
 }
 
-const SourceLayout::NodeRecord* SourceLayout::Find(const pugi::xml_node& node) const {
-    const void* key = node.internal_object();
-    const auto it = std::lower_bound(index_.begin(), index_.end(), key,
-                                     [](const auto& entry, const void* k) { return PointerLess(entry.first, k); });
-    return it != index_.end() && it->first == key ? &nodes_[it->second] : nullptr;
+// Children keep their order: only additions and removals come between them,
+// so the search resumes after the last child found. A node that is not among
+// the original children (new, or moved from elsewhere) has no record and is
+// written from the tree.
+const SourceLayout::NodeRecord* SourceLayout::RecordOf(const pugi::xml_node& child, Offset firstChild,
+                                                       Offset childCount, Offset& cursor) const {
+    for (Offset k = cursor; k < childCount; ++k) {
+        const NodeRecord& record = nodes_[children_[firstChild + k]];
+        if (record.node == child.internal_object()) {
+            cursor = k + 1;
+            return &record;
+        }
+    }
+    return nullptr;
 }
 
 bool SourceLayout::Unchanged(const pugi::xml_node& node, const NodeRecord& record) const {
@@ -397,13 +398,16 @@ std::string SourceLayout::Serialise(const pugi::xml_document& dom) const {
         return out;
     }
     out.reserve(text_.size() + text_.size() / 16);
-    for (const pugi::xml_node& child : dom.children()) Emit(child, out, 1);
+    Offset cursor = 0;
+    for (const pugi::xml_node& child : dom.children()) {
+        Emit(child, RecordOf(child, 0, documentChildCount_, cursor), out, 1);
+    }
     Append(out, trailingGap_, static_cast<Offset>(text_.size()));
     return out;
 }
 
-void SourceLayout::Emit(const pugi::xml_node& node, std::string& out, std::size_t depth) const {
-    const NodeRecord* record = Find(node);
+void SourceLayout::Emit(const pugi::xml_node& node, const NodeRecord* record, std::string& out,
+                        std::size_t depth) const {
     if (record != nullptr) {
         Append(out, record->gapBegin, record->begin);
         if (Unchanged(node, *record)) {
@@ -473,7 +477,12 @@ void SourceLayout::EmitElement(const pugi::xml_node& node, const NodeRecord* rec
     } else {
         out.push_back('>');
     }
-    for (const pugi::xml_node& child : node.children()) Emit(child, out, depth + 1);
+    Offset cursor = 0;
+    for (const pugi::xml_node& child : node.children()) {
+        const NodeRecord* childRecord = record != nullptr ? RecordOf(child, record->firstChild, record->childCount, cursor)
+                                                          : nullptr;
+        Emit(child, childRecord, out, depth + 1);
+    }
     if (keptEndTag && sameName) {
         Append(out, record->endTagBegin, record->end);
     } else {

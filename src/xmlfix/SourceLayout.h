@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace modXML::detail {
@@ -68,9 +67,9 @@ private:
     Piece Keep(const char* s);
     Piece RawOrKeep(Offset from, Offset to, const char* value);
     std::string_view View(Piece piece) const;
-    const NodeRecord* Find(const pugi::xml_node& node) const;
+    const NodeRecord* RecordOf(const pugi::xml_node& child, Offset firstChild, Offset childCount, Offset& cursor) const;
     bool Unchanged(const pugi::xml_node& node, const NodeRecord& record) const;
-    void Emit(const pugi::xml_node& node, std::string& out, std::size_t depth) const;
+    void Emit(const pugi::xml_node& node, const NodeRecord* record, std::string& out, std::size_t depth) const;
     void EmitElement(const pugi::xml_node& node, const NodeRecord* record, std::string& out, std::size_t depth) const;
     void Append(std::string& out, Offset from, Offset to) const { out.append(text_, from, to - from); }
 
@@ -79,7 +78,7 @@ private:
     std::vector<NodeRecord> nodes_;  // in document order
     std::vector<AttributeRecord> attributes_;
     std::vector<Offset> children_;  // indexes in nodes_, each node's children in a row
-    std::vector<std::pair<const void*, Offset>> index_;  // node to index in nodes_, sorted
+    Offset documentChildCount_ = 0;  // the document's children come first in children_
     Offset trailingGap_ = 0;  // the text after the last node starts here
     std::size_t depth_ = 0;
     bool mapped_ = false;
