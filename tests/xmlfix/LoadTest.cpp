@@ -57,6 +57,8 @@ TEST_F(LoadConfigXML, MalformedTextIsReportedWithReasonAndInputPosition) {
         {"doctype never closed", "<!DOCTYPE a [ <a/>", "Error parsing document type declaration", 14},
         {"name starting with a digit", "<1a/>", "Could not determine tag type", 1},
         {"control character in a tag", "<a\x01/>", "Error parsing start element tag", 3},
+        {"attribute in an end tag", "<a></a x>", "Error parsing end element tag", 7},
+        {"doctype inside an element", "<a><!DOCTYPE x></a>", "Error parsing document type declaration", 3},
         // The position counts input bytes: after a byte order mark, and
         // for Latin-1 one byte per character although the tree holds UTF-8.
         {"mismatch after a byte order mark", "\xEF\xBB\xBF<a></b>", "Start-end tags mismatch", 8},
