@@ -1,0 +1,115 @@
+#include "xmlfix/modXML.h"
+
+#include "xmlfix/Tree.h"
+
+#include "common/Errors.h"
+#include "common/modGen.h"
+
+namespace modXML {
+
+bool JustCreated = false;
+
+namespace {
+
+using kestrune::RunError;
+
+unsigned char FoldCase(unsigned char c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<unsigned char>(c + 0x20);
+    return c;
+}
+
+// Letter case ignored, for the Latin-1 letters as well as the ASCII ones.
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
+
+void Apply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
+           const std::string& label, bool mayCreate) {
+    pugi::xml_node node;
+    FindNode(doc, node, path);
+    if (!node) {
+        if (!mayCreate) {
+            throw RunError(kestrune::ErrorNumber::XmlPathNotCreated,
+                           "The path " + path + " is still not found after its missing steps were created");
+        }
+        JustCreated = true;
+        struct ResetJustCreated {
+            ~ResetJustCreated() { JustCreated = false; }
+        } reset;
+        std::string prefix;
+        pugi::xml_node parent = FindDeepestNode(doc, path, prefix);
+        CreatePath(doc, parent, path, prefix);
+        Apply(doc, path, attribute, value, label, false);
+        return;
+    }
+
+    if (value == DeleteMarker) {
+        if (attribute.empty()) {
+            pugi::xml_node parent = node.parent();
+            if (parent.type() != pugi::node_element) {
+                throw RunError(kestrune::ErrorNumber::XmlNoParentElement,
+                               "Cannot delete " + path + ": the root element has no parent element");
+            }
+            parent.remove_child(node);
+            ReportChange("Deleting " + path, "Deleting " + label);
+        } else {
+            RemoveAttribute(node, attribute);
+            ReportChange("Deleting " + attribute + " of " + path, "Deleting " + label);
+        }
+        return;
+    }
+    if (value == ClearMarker && JustCreated) return;
+
+    const std::string newValue = value == ClearMarker ? std::string() : value;
+    if (attribute.empty()) {
+        if (EqualIgnoringCase(ElementText(node), newValue)) {
+            ReportChange("Skipping change to " + path, "Skipping change to " + label);
+        } else {
+            SetElementText(node, newValue);
+            ReportChange("Changing " + path + " to " + newValue, "Changing " + label);
+        }
+        return;
+    }
+    const std::optional<std::string> current = GetAttribute(node, attribute);
+    if (!current) {
+        SetAttribute(node, attribute, newValue);
+        ReportChange("Creating " + attribute + " of " + path + " to " + newValue, "Creating " + label);
+    } else if (EqualIgnoringCase(*current, newValue)) {
+        ReportChange("Skipping change to " + attribute + " of " + path, "Skipping change to " + label);
+    } else {
+        SetAttribute(node, attribute, newValue);
+        ReportChange("Changing " + attribute + " of " + path + " to " + newValue, "Changing " + label);
+    }
+}
+
+}  // namespace
+
+void ReportChange(const std::string& verboseLine, const std::string& plainLine) {
+    modGen::AddReportLine(modGen::VerboseMode ? verboseLine : plainLine);
+}
+
+void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
+                   const std::string& label) {
+    detail::RequireLoaded(doc);
+    // Checked before anything is created, so that a bad entry leaves the
+    // document as it was.
+    if (value != DeleteMarker) {
+        if (!attribute.empty() && !IsValidXmlName(attribute)) {
+            throw RunError(kestrune::ErrorNumber::XmlInvalidName,
+                           "Cannot set " + attribute + " of " + path + ": \"" + attribute +
+                               "\" is not a valid attribute name");
+        }
+        if (const auto bad = detail::ForbiddenCharacter(value)) {
+            throw RunError(kestrune::ErrorNumber::XmlEncodingError, "Cannot set " + path + ": the value holds character " +
+                                                                        std::to_string(*bad) +
+                                                                        ", which XML cannot hold");
+        }
+    }
+    Apply(doc, path, attribute, value, label, true);
+}
+
+}  // namespace modXML

@@ -1,0 +1,252 @@
+#include "xmlfix/Encoding.h"
+
+#include <array>
+
+namespace modXML::detail {
+namespace {
+
+// Reads the code point at i and moves past it. A byte that starts no valid
+// sequence is stepped over alone and false is returned. Encoded surrogates
+// are accepted, so that lone UTF-16 surrogates survive a round trip.
+bool NextCodePoint(std::string_view s, std::size_t& i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        cp = b0;
+        ++i;
+        return true;
+    }
+    std::size_t length = 0;
+    char32_t smallest = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2, cp = b0 & 0x1F, smallest = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3, cp = b0 & 0x0F, smallest = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4, cp = b0 & 0x07, smallest = 0x10000;
+    } else {
+        ++i;
+        return false;
+    }
+    if (i + length > s.size()) {
+        ++i;
+        return false;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return false;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < smallest || cp > 0x10FFFF) {
+        ++i;
+        return false;
+    }
+    i += length;
+    return true;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+void AppendUnit(std::string& out, std::uint32_t unit, std::size_t width, bool bigEndian) {
+    for (std::size_t k = 0; k < width; ++k) {
+        const std::size_t shift = 8 * (bigEndian ? width - 1 - k : k);
+        out.push_back(static_cast<char>((unit >> shift) & 0xFF));
+    }
+}
+
+std::uint32_t ReadUnit(std::string_view s, std::size_t at, std::size_t width, bool bigEndian) {
+    std::uint32_t unit = 0;
+    for (std::size_t k = 0; k < width; ++k) {
+        const std::size_t shift = 8 * (bigEndian ? width - 1 - k : k);
+        unit |= static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + k])) << shift;
+    }
+    return unit;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The value of encoding="..." in an XML declaration at the start of bytes,
+// lower-cased; empty when there is none.
+std::string DeclaredEncoding(std::string_view bytes) {
+    if (!StartsWith(bytes, "<?xml") || bytes.size() < 6 || !IsSpace(bytes[5])) return {};
+    const auto end = bytes.find("?>");
+    const std::string_view declaration = bytes.substr(0, end);
+    auto pos = declaration.find("encoding");
+    if (pos == std::string_view::npos) return {};
+    pos += 8;
+    while (pos < declaration.size() && IsSpace(declaration[pos])) ++pos;
+    if (pos >= declaration.size() || declaration[pos] != '=') return {};
+    ++pos;
+    while (pos < declaration.size() && IsSpace(declaration[pos])) ++pos;
+    if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\'')) return {};
+    const auto close = declaration.find(declaration[pos], pos + 1);
+    if (close == std::string_view::npos) return {};
+    std::string name(declaration.substr(pos + 1, close - pos - 1));
+    for (char& c : name) c = Lower(c);
+    return name;
+}
+
+// Windows-1252 is read as Latin-1 as well: the interface's byte strings are
+// Latin-1, so each byte still comes back as itself.
+bool IsLatin1Name(const std::string& name) {
+    static const std::array<const char*, 12> names = {
+        "iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "latin-1", "l1",
+        "windows-1252", "cp1252", "ibm819", "cp819", "iso-ir-100", "csisolatin1",
+    };
+    for (const char* n : names) {
+        if (name == n) return true;
+    }
+    return false;
+}
+
+void DecodeUnits(DecodedDocument& doc, std::string_view body, std::size_t width, bool bigEndian) {
+    const std::size_t base = doc.byteOrderMark.size();
+    const std::size_t whole = body.size() - body.size() % width;
+    doc.utf8.reserve(whole / width + whole / 8);
+    for (std::size_t at = 0; at < whole; at += width) {
+        std::uint32_t unit = ReadUnit(body, at, width, bigEndian);
+        if (width == 2 && unit >= 0xD800 && unit < 0xDC00 && at + 2 < whole) {
+            const std::uint32_t low = ReadUnit(body, at + 2, width, bigEndian);
+            if (low >= 0xDC00 && low < 0xE000) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                at += 2;
+            }
+        }
+        if (unit > 0x10FFFF) {
+            doc.ok = false;
+            doc.problem = "Invalid UTF-32 character";
+            doc.problemOffset = base + at;
+            return;
+        }
+        AppendUtf8(doc.utf8, unit);
+    }
+    if (whole != body.size()) {
+        doc.ok = false;
+        doc.problem = width == 2 ? "Incomplete UTF-16 character at the end" : "Incomplete UTF-32 character at the end";
+        doc.problemOffset = base + whole;
+    }
+}
+
+}  // namespace
+
+DecodedDocument DecodeDocument(std::string bytes) {
+    DecodedDocument doc;
+    const std::string_view b(bytes);
+    struct Mark {
+        std::string_view bytes;
+        DocumentEncoding encoding;
+        bool isMark;  // false: the first characters, "<" or "<?", not a mark
+    };
+    using namespace std::string_view_literals;
+    static const Mark marks[] = {
+        {"\xEF\xBB\xBF"sv, DocumentEncoding::Utf8, true},
+        {"\x00\x00\xFE\xFF"sv, DocumentEncoding::Utf32BE, true},
+        {"\xFF\xFE\x00\x00"sv, DocumentEncoding::Utf32LE, true},
+        {"\xFE\xFF"sv, DocumentEncoding::Utf16BE, true},
+        {"\xFF\xFE"sv, DocumentEncoding::Utf16LE, true},
+        {"\x00\x00\x00\x3C"sv, DocumentEncoding::Utf32BE, false},
+        {"\x3C\x00\x00\x00"sv, DocumentEncoding::Utf32LE, false},
+        {"\x00\x3C"sv, DocumentEncoding::Utf16BE, false},
+        {"\x3C\x00"sv, DocumentEncoding::Utf16LE, false},
+    };
+    bool matched = false;
+    for (const auto& mark : marks) {
+        if (StartsWith(b, mark.bytes)) {
+            doc.encoding = mark.encoding;
+            if (mark.isMark) doc.byteOrderMark = std::string(mark.bytes);
+            matched = true;
+            break;
+        }
+    }
+    if (!matched && IsLatin1Name(DeclaredEncoding(b))) doc.encoding = DocumentEncoding::Latin1;
+
+    const std::string_view body = b.substr(doc.byteOrderMark.size());
+    switch (doc.encoding) {
+    case DocumentEncoding::Utf8:
+        if (doc.byteOrderMark.empty()) {
+            doc.utf8 = std::move(bytes);
+        } else {
+            doc.utf8 = std::string(body);
+        }
+        break;
+    case DocumentEncoding::Latin1:
+        doc.utf8 = Latin1ToUtf8(body);
+        break;
+    case DocumentEncoding::Utf16LE:
+    case DocumentEncoding::Utf16BE:
+        DecodeUnits(doc, body, 2, doc.encoding == DocumentEncoding::Utf16BE);
+        break;
+    case DocumentEncoding::Utf32LE:
+    case DocumentEncoding::Utf32BE:
+        DecodeUnits(doc, body, 4, doc.encoding == DocumentEncoding::Utf32BE);
+        break;
+    }
+    return doc;
+}
+
+std::string EncodeDocument(std::string_view utf8, DocumentEncoding encoding) {
+    if (encoding == DocumentEncoding::Utf8) return std::string(utf8);
+    std::string out;
+    const bool wide = encoding != DocumentEncoding::Latin1;
+    out.reserve(wide ? utf8.size() * 2 : utf8.size());
+    const bool bigEndian = encoding == DocumentEncoding::Utf16BE || encoding == DocumentEncoding::Utf32BE;
+    const std::size_t width =
+        encoding == DocumentEncoding::Utf32LE || encoding == DocumentEncoding::Utf32BE ? 4 : 2;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t start = i;
+        char32_t cp = 0;
+        const bool valid = NextCodePoint(utf8, i, cp);
+        if (encoding == DocumentEncoding::Latin1) {
+            // A character Latin-1 cannot hold becomes "?"; a stray byte that
+            // is no UTF-8 is taken as the Latin-1 character it already is.
+            if (!valid) {
+                out.push_back(utf8[start]);
+            } else {
+                out.push_back(cp <= 0xFF ? static_cast<char>(cp) : '?');
+            }
+            continue;
+        }
+        if (!valid) cp = 0xFFFD;
+        if (width == 2 && cp >= 0x10000) {
+            AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10), 2, bigEndian);
+            AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF), 2, bigEndian);
+        } else {
+            AppendUnit(out, cp, width, bigEndian);
+        }
+    }
+    return out;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c));
+    return out;
+}
+
+// Characters above 255, which a byte string cannot hold, become "?".
+std::string Utf8ToLatin1(std::string_view utf8) { return EncodeDocument(utf8, DocumentEncoding::Latin1); }
+
+}  // namespace modXML::detail

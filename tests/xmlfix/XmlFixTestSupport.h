@@ -1,0 +1,51 @@
+#pragma once
+
+#include "common/Errors.h"
+#include "common/modGen.h"
+#include "xmlfix/modXML.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kestrune::test {
+
+// A fresh document and report log for each test; verbose mode off.
+class XmlFixTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        modGen::ReportLog.clear();
+        modGen::VerboseMode = false;
+        modXML::JustCreated = false;
+    }
+    void TearDown() override {
+        modGen::ReportLog.clear();
+        modGen::VerboseMode = false;
+        modXML::JustCreated = false;
+    }
+
+    // Loads xml as text into doc and clears the load's report line.
+    void Load(const std::string& xml) {
+        ASSERT_TRUE(modXML::LoadConfigXML(doc, xml, true, ui)) << ui.messages.back().text;
+        modGen::ReportLog.clear();
+    }
+
+    modXML::XmlDocument doc;
+    FakeUserInterface ui;
+};
+
+// The RunError that action raises, or nothing.
+inline std::optional<RunError> ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RunError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kestrune::test
