@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# The main job of `make run`: until the fix run exists, show what the bundled
-# sample container holds.
+# The main job of `make run`: a fix run of kestrune-cli on a copy of the
+# sample container, with the sample fixes that lie beside the program.
 set -euo pipefail
 build=${1:-build}
 cli="$build/src/cli/kestrune-cli"
-sample="$(dirname "$0")/../samples/router.bin"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
-echo "== kestrune-cli info samples/router.bin"
-"$cli" info "$sample"
+cp samples/router.bin "$work/router.bin"
+echo "== kestrune-cli list"
+"$cli" list
 echo
-echo "== kestrune-cli unpack samples/router.bin (first 20 lines)"
-# Taken whole first, so that head stopping early cannot fail the command.
-xml=$("$cli" unpack "$sample")
-head -n 20 <<<"$xml"
+echo "== kestrune-cli fix router.bin (a copy of samples/router.bin)"
+"$cli" fix "$work/router.bin"
+echo
+echo "== the folder afterwards"
+ls -l "$work"
+echo
+echo "== kestrune-cli info router.bin"
+"$cli" info "$work/router.bin"

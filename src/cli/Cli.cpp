@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "common/SafeWrite.h"
+#include "common/Latin1.h"
 
 #include <cstdio>
 #include <iostream>
@@ -51,7 +52,11 @@ void PrintMessage(const std::string& text, MessageIcon icon) {
     std::size_t start = 0;
     for (;;) {
         const auto end = text.find("\r\n", start);
-        std::cerr << prefix << text.substr(start, end == std::string::npos ? std::string::npos : end - start) << '\n';
+        // Messages are byte strings; the terminal reads UTF-8.
+        std::cerr << prefix
+                  << kestrune::Latin1ToUtf8(std::string_view(text).substr(
+                         start, end == std::string::npos ? std::string::npos : end - start))
+                  << '\n';
         if (end == std::string::npos) break;
         start = end + 2;
     }

@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 #include "cli/CmdCipher.h"
 #include "cli/CmdContainer.h"
+#include "cli/CmdFix.h"
 #include "common/Errors.h"
 #include "common/Version.h"
 
@@ -17,6 +18,9 @@ using kestrune::cli::Command;
 namespace {
 
 const std::vector<Command> kCommands = {
+    {"fix", "apply a fix to a router configuration, as the window does", kestrune::cli::FixUsage,
+     kestrune::cli::RunFix},
+    {"list", "list the fixes the window offers", kestrune::cli::ListUsage, kestrune::cli::RunList},
     {"unpack", "write the XML inside a .bin config container", kestrune::cli::UnpackUsage, kestrune::cli::RunUnpack},
     {"pack", "pack an XML file into a .bin config container", kestrune::cli::PackUsage, kestrune::cli::RunPack},
     {"info", "check a .bin config container's header against its payload", kestrune::cli::InfoUsage,

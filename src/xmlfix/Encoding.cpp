@@ -1,5 +1,7 @@
 #include "xmlfix/Encoding.h"
 
+#include "common/Latin1.h"
+
 #include <array>
 
 namespace modXML::detail {
@@ -239,12 +241,7 @@ std::string EncodeDocument(std::string_view utf8, DocumentEncoding encoding) {
     return out;
 }
 
-std::string Latin1ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c));
-    return out;
-}
+std::string Latin1ToUtf8(std::string_view bytes) { return kestrune::Latin1ToUtf8(bytes); }
 
 // Characters above 255, which a byte string cannot hold, become "?".
 std::string Utf8ToLatin1(std::string_view utf8) { return EncodeDocument(utf8, DocumentEncoding::Latin1); }

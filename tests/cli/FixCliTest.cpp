@@ -70,7 +70,7 @@ TEST_F(FixCli, FailuresExitWithOneAndUsageErrorsWithTwo) {
         const char* inErr;
         bool printsReport;
     } cases[] = {
-        {{"fix", configDir / "missing.xml"}, 1, "error: Error 53 - File not found", false},
+        {{"fix", configDir / "missing.xml"}, 1, "warning: Error 53 - File not found", false},
         {{"fix", configDir / "broken.xml"}, 1, "error: XML load failed", true},
         {{"fix", configDir / "router.xml", "--fix", "nosuch.fix"}, 1, "No fix file", false},
         {{"fix"}, 2, "missing argument", false},
