@@ -36,6 +36,12 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
     return parsed;
 }
 
+std::pair<std::string, std::string> SplitPath(const std::string& path, const std::string& defaultFolder) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {defaultFolder, path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
 void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes) {
     if (!destination || destination->empty() || *destination == "-") {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);

@@ -7,6 +7,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrune::cli {
@@ -47,6 +48,10 @@ struct Arguments {
 Arguments ParseArguments(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                          const std::set<std::string>& flagOptions, std::size_t minPositional,
                          std::size_t maxPositional);
+
+// The folder and the name of a file path; a path without "/" lies in
+// defaultFolder.
+std::pair<std::string, std::string> SplitPath(const std::string& path, const std::string& defaultFolder = ".");
 
 // Writes bytes to the file named by -o, or to standard output when the name
 // is empty or "-". Files are written with the safe writer; raises RunError.

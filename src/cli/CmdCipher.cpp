@@ -33,12 +33,6 @@ bool StartsWith(const std::string& text, std::string_view prefix) {
 }
 
 // The folder and the bare name of a path, as the loader takes them.
-std::pair<std::string, std::string> SplitPath(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
 std::string Quoted(const std::string& bytes) { return "\"" + VisibleText(bytes) + "\""; }
 
 std::string VisibleValue(const std::string& value) {

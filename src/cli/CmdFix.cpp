@@ -63,9 +63,7 @@ int RunFix(const std::vector<std::string>& words) {
     if (args.Has("--verbose")) modGen::VerboseMode = true;
 
     if (const auto fix = args.Value("--fix")) {
-        const auto slash = fix->find_last_of('/');
-        const std::string folder = slash == std::string::npos ? fixDir : fix->substr(0, slash);
-        const std::string name = slash == std::string::npos ? *fix : fix->substr(slash + 1);
+        const auto [folder, name] = SplitPath(*fix, fixDir);
         std::error_code ec;
         if (!std::filesystem::is_regular_file(modGen::AddBackslash(folder) + name, ec)) {
             PrintMessage("No fix file " + modGen::AddBackslash(folder) + name, MessageIcon::Critical);
