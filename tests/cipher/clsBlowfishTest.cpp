@@ -211,26 +211,34 @@ TEST(clsBlowfish, ProgressRisesStrictlyFromZeroToOneHundredAndStopsShortOnFailur
     std::vector<std::int32_t> reports;
     cipher.Progress = [&](std::int32_t percent) { reports.push_back(percent); };
     const auto take = [&] { return std::exchange(reports, {}); };
-    // Sixteen bytes, in every form.
-    const std::vector<std::int32_t> sixteen = {0, 50, 100};
-    EXPECT_EQ(cipher.DecryptString(cipher.EncryptString("pppp", "progress"), ""), "pppp");
-    EXPECT_EQ(take(), (std::vector<std::int32_t>{0, 50, 100, 0, 50, 100}));
-    std::vector<std::uint8_t> bytes(4, 'p');
-    cipher.EncryptByte(bytes, "");
-    EXPECT_EQ(take(), sixteen);
-    cipher.DecryptByte(bytes, "");
-    EXPECT_EQ(take(), sixteen);
-
-    for (const std::size_t plain : {std::size_t{100}, std::size_t{1} << 20}) {
-        SCOPED_TRACE(plain);
-        const std::string enciphered = cipher.EncryptString(std::string(plain, 'p'), "");
+    const struct {
+        std::size_t plain;
+        std::vector<std::int32_t> reports;
+    } small[] = {{4, {0, 50, 100}}, {12, {0, 33, 66, 100}}};  // 16 and 24 bytes, in every form
+    for (const auto& c : small) {
+        const std::string enciphered = cipher.EncryptString(std::string(c.plain, 'p'), "progress");
+        EXPECT_EQ(take(), c.reports);
+        cipher.DecryptString(enciphered, "");
+        EXPECT_EQ(take(), c.reports);
+        std::vector<std::uint8_t> bytes(c.plain, 'p');
+        cipher.EncryptByte(bytes, "");
+        EXPECT_EQ(take(), c.reports);
+        cipher.DecryptByte(bytes, "");
+        EXPECT_EQ(take(), c.reports);
+    }
+    // Blocks coarser than, close to and finer than a percent; the counts pin the threshold's rounding.
+    const struct {
+        std::size_t plain;
+        std::size_t reports;
+    } large[] = {{100, 15}, {733, 93}, {1 << 20, 101}};
+    for (const auto& c : large) {
+        SCOPED_TRACE(c.plain);
+        const std::string enciphered = cipher.EncryptString(std::string(c.plain, 'p'), "");
         const auto encipherReports = take();
-        ASSERT_FALSE(encipherReports.empty());
+        ASSERT_EQ(encipherReports.size(), c.reports);
         EXPECT_EQ(encipherReports.front(), 0);
         EXPECT_EQ(encipherReports.back(), 100);
         for (std::size_t i = 1; i < encipherReports.size(); ++i) EXPECT_LT(encipherReports[i - 1], encipherReports[i]);
-        // With blocks finer than a percent, every percentage is reported.
-        EXPECT_EQ(encipherReports.size() == 101u, plain > 100);
         cipher.DecryptString(enciphered, "");
         EXPECT_EQ(take(), encipherReports);
         EXPECT_THROW(cipher.DecryptString(enciphered.substr(0, 100), ""), RunError);
