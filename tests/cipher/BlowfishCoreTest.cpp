@@ -1,5 +1,4 @@
 #include "cipher/BlowfishCore.h"
-#include "common/Errors.h"
 
 #include "TestSupport.h"
 
@@ -87,19 +86,4 @@ TEST(PackKeyWord, OursOrsEachByteIntoTheNextPublishedPacksThemAsTheyAre) {
         j = 0;
         EXPECT_EQ(bf::PackKeyWord(c.key, j, Variant::Published), c.published);
     }
-}
-
-TEST(Words, AreRangeChecked) {
-    std::vector<std::uint8_t> bytes(6);
-    for (const std::size_t pos : {std::size_t{3}, std::size_t{1} << 40}) {
-        try {
-            bf::ReadWord(bytes, pos);
-            ADD_FAILURE() << "read past the end at " << pos;
-        } catch (const kestrune::RunError& e) {
-            EXPECT_EQ(e.number(), 9);
-            EXPECT_EQ(e.description(), "Subscript out of range");
-        }
-        EXPECT_THROW(bf::WriteWord(0, bytes, pos), kestrune::RunError);
-    }
-    EXPECT_EQ(bytes, std::vector<std::uint8_t>(6));
 }
