@@ -180,21 +180,15 @@ TEST(UncompressData, GivesTheRoomOfTheExpectedSizeAndKeepsWhatFits) {
     EXPECT_THROW(modConvert::UncompressData(data, -1), RunError);
 }
 
-TEST(MeasurePayload, FindsTheStreamEndTheLimitOrTheDamage) {
+TEST(MeasurePayload, StopsCountingPastTheLimit) {
     const std::string payload = modConvert::XmlToBin(Text(70000, false)).substr(modConvert::HeaderSize);
-    const auto trailing = modConvert::MeasurePayload(payload + "\r\n", UINT32_MAX);
-    EXPECT_TRUE(trailing.intact);
-    EXPECT_EQ(trailing.xmlSize, 70000u);
-    EXPECT_EQ(trailing.streamSize, payload.size());
-    const auto limited = modConvert::MeasurePayload(payload, 1000);
-    EXPECT_FALSE(limited.intact);
-    EXPECT_TRUE(limited.overLimit);
-    EXPECT_GT(limited.xmlSize, 1000u);
-    EXPECT_EQ(modConvert::MeasurePayload("<?xml", UINT32_MAX).problem,
-              "the zlib stream is damaged (incorrect header check)");
+    const auto facts = modConvert::MeasurePayload(payload, 1000);
+    EXPECT_FALSE(facts.intact);
+    EXPECT_TRUE(facts.overLimit);
+    EXPECT_GT(facts.xmlSize, 1000u);
 }
 
-TEST(Container, RealConfigurationsRoundTripWholeAndWithinTheRoom) {
+TEST(Container, RealConfigurationsRoundTripWhole) {
     const auto corpus = kestrune::test::CorpusDir();
     if (corpus.empty()) GTEST_SKIP() << "no corpus of real configurations";
     int files = 0;
@@ -207,9 +201,6 @@ TEST(Container, RealConfigurationsRoundTripWholeAndWithinTheRoom) {
         EXPECT_EQ(modConvert::MeasurePayload(payload, UINT32_MAX).xmlSize, xml.size());
         EXPECT_EQ(modConvert::UncompressData(payload, static_cast<std::int32_t>(xml.size())), Z_OK);
         EXPECT_EQ(payload, xml);
-        const std::string head = xml.substr(0, modConvert::ReaderRoom);
-        FakeUserInterface ui;
-        EXPECT_EQ(modConvert::BytesToXml(modConvert::XmlToBin(head), ui), head);
     }
     EXPECT_GT(files, 0);
 }
