@@ -19,8 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 using kestrune::Form1;
 using kestrune::QtUserInterface;
 using kestrune::UltraButton;
@@ -38,6 +36,7 @@ namespace {
 
 const std::string Password = "M3XK8RB5QZ0LW7NT2HD9FJ4YPC6VG1SUE";
 
+// The window's control of that name.
 template <class T>
 T* Control(Form1& form, const char* name) {
     T* control = form.findChild<T*>(QString::fromLatin1(name));
@@ -47,7 +46,7 @@ T* Control(Form1& form, const char* name) {
 
 // The pixels text inks when drawn from the top left, wrapped at wrapWidth
 // when that is not 0; a caption's "&" marks are drawn as the button draws them.
-QRect InkBox(QFont font, const QString& text, int wrapWidth) {
+QRect InkBox(const QFont& font, const QString& text, int wrapWidth) {
     QImage canvas(600, 200, QImage::Format_RGB32);
     canvas.fill(Qt::white);
     {
