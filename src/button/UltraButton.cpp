@@ -586,7 +586,7 @@ bool UltraButton::event(QEvent* event) {
             if (shortcut->isAmbiguous()) {
                 setFocus(Qt::ShortcutFocusReason);
             } else {
-                HandleClick();
+                AccessKeyPress();
             }
             return true;
         }
@@ -636,6 +636,8 @@ void UltraButton::HandleMouseUp(std::int16_t button, std::int16_t shift, float x
     }
     emit MouseUp(button, shift, x, y);
 }
+
+void UltraButton::AccessKeyPress() { HandleClick(); }
 
 void UltraButton::HandleClick() {
     if (lastButton_ != ButtonLeft || !enabled_) {

@@ -84,6 +84,10 @@ public:
     // Writes all seven properties: TX, ENAB, FONT, COLTYPE, FOCUSR, BCOL, FCOL.
     void WriteProperties(PropertyBag& bag) const;
 
+    // The host's access-key notification: Alt with the access key, or Return
+    // and Enter on the window's default button. Runs the click handling.
+    void AccessKeyPress();
+
     // Paints state unless unforced and already painted with this caption; true when it painted.
     bool DrawButton(ButtonState state, bool force);
 
