@@ -48,4 +48,15 @@ inline std::optional<RunError> ErrorOf(const std::function<void()>& action) {
     return std::nullopt;
 }
 
+// Expects action to raise the RunError number with a description that names mention.
+inline void ExpectRunError(const std::function<void()>& action, std::int32_t number, const std::string& mention = "") {
+    try {
+        action();
+        ADD_FAILURE() << "no error raised";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.number(), number);
+        EXPECT_NE(e.description().find(mention), std::string::npos) << e.description();
+    }
+}
+
 }  // namespace kestrune::test
