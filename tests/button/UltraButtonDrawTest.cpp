@@ -138,6 +138,7 @@ TEST(DrawButton, CaptionUnderlinesTheAccessKeyAndMovesOnePixelWhenPressed) {
     EXPECT_NEAR(normal.center().y(), 20, 3);
     button.DrawButton(ButtonState::Pressed, false);
     EXPECT_EQ(InkBox(Shot(button), Qt::black), normal.translated(1, 1));
+    EXPECT_EQ(ink("&Fix!"), normal) << "a new caption is painted in the normal state";
 }
 
 TEST(DrawButton, DisabledShowsOnlyTheFace) {
@@ -171,8 +172,9 @@ TEST(DrawButton, HighlightNeedsFocusOrDefaultAndShowFocusRect) {
     expect("focus", highlight);
     button.DrawButton(ButtonState::Pressed, false);
     expect("focus, pressed", {{10, 39, QColor(239, 239, 226), "pressed bevel bottom line"}});
-    button.DrawButton(ButtonState::Normal, false);
     button.SetShowFocusRect(false);
+    expect("pressed, ShowFocusRect false", {{10, 39, QColor(239, 239, 226), "still pressed"}});
+    button.DrawButton(ButtonState::Normal, false);
     expect("focus, ShowFocusRect false", bevel);
     button.SetShowFocusRect(true);
     button.clearFocus();

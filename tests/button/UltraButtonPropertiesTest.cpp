@@ -71,9 +71,9 @@ TEST(ButtonPersistence, RoundTripWritesAndReadsTheSevenKeysInOrder) {
 // the system colours apply whatever Backcolour says.
 TEST(ButtonPersistence, ReadsTextValuesAndFallsBackOnUnreadableOnes) {
     const struct { const char* key; QVariant value; QVariant read; } cases[] = {
-        {"ENAB", "False", false},           {"ENAB", "banana", true},        {"COLTYPE", "99999999999", 1},
+        {"ENAB", "False", false}, {"ENAB", "0", false}, {"ENAB", "banana", true}, {"COLTYPE", "99999999999", 1},
         {"BCOL", "&H00FF0000&", Rgb(0, 0, 255)}, {"BCOL", "0x0000FF00", Rgb(0, 255, 0)}, {"BCOL", "-1", 0xFFFFFFFFu},
-        {"BCOL", "4294967296", Rgb(212, 208, 200)}, {"FCOL", true, 0},  {"TX", 12, "12"},
+        {"BCOL", "4294967296", Rgb(212, 208, 200)}, {"FCOL", true, 0}, {"TX", 12, "12"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.key << "=" << c.value.toString().toStdString());
@@ -107,6 +107,7 @@ TEST(Design, ParsesSectionsAndKeepsValuesVerbatim) {
     EXPECT_EQ(first->Value("COLTYPE").toString(), "2");
     EXPECT_EQ(design.Find("cmdMore")->Value("TX").toString(), "two\nlines \\ and \\t");
     EXPECT_EQ(design.Find("cmdNone"), nullptr);
+    EXPECT_EQ(Design::Parse(QChar(0xFEFF) + QString("[cmdDoAll]\n")).Controls(), QStringList({"cmdDoAll"}));
 }
 
 TEST(Design, WritesSectionsAndKeysInOrder) {
@@ -119,7 +120,7 @@ TEST(Design, WritesSectionsAndKeysInOrder) {
     EXPECT_EQ(design.ToText(), "[cmdDoAll]\nTX=&Fix!\\r\\n\\\\\nENAB=True\nBCOL=13160660\n\n[cmdMore]\nFOCUSR=False\n");
 }
 
-// The file starts with a byte order mark.
+// The file starts with a byte order mark, as some editors write one.
 TEST(Design, LoadsACompiledInDesign) {
     const std::optional<Design> design = Design::Load(":/button-tests/TestForm.design");
     ASSERT_TRUE(design.has_value());
