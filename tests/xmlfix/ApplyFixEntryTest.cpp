@@ -34,6 +34,7 @@ TEST_F(ApplyFixEntry, EachCaseChangesTheDocumentAndWritesItsLineInBothModes) {
          "<r><k><item><id>7</id><c>x</c></item></k><e x='Val'/></r>"},
         {"attribute deleted", Base, "/r/e", "x", Delete, "Deleting x of /r/e", "Deleting Fix 3",
          "<r><a>Old</a><k><item><id>7</id><c>x</c></item></k><e/></r>"},
+        {"absent attribute deleted", Base, "/r/e", "zz", Delete, "Deleting zz of /r/e", "Deleting Fix 3", Base},
         {"text cleared", Base, "/r/a", "", Clear, "Changing /r/a to ", "Changing Fix 3",
          "<r><a></a><k><item><id>7</id><c>x</c></item></k><e x='Val'/></r>"},
         {"missing element, a value", Base, "/r/n/m", "", "v", "Changing /r/n/m to v", "Changing Fix 3",
