@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace kestrune::test {
@@ -22,11 +21,7 @@ protected:
         modGen::VerboseMode = false;
         modXML::JustCreated = false;
     }
-    void TearDown() override {
-        modGen::ReportLog.clear();
-        modGen::VerboseMode = false;
-        modXML::JustCreated = false;
-    }
+    void TearDown() override { SetUp(); }
 
     // Loads xml as text into doc and clears the load's report line.
     void Load(const std::string& xml) {
@@ -38,14 +33,15 @@ protected:
     FakeUserInterface ui;
 };
 
-// The RunError that action raises, or nothing.
-inline std::optional<RunError> ErrorOf(const std::function<void()>& action) {
+// Expects action to raise the RunError number with a description that names mention.
+inline void ExpectRunError(const std::function<void()>& action, std::int32_t number, const std::string& mention = "") {
     try {
         action();
+        ADD_FAILURE() << "no error raised";
     } catch (const RunError& e) {
-        return e;
+        EXPECT_EQ(e.number(), number);
+        EXPECT_NE(e.description().find(mention), std::string::npos) << e.description();
     }
-    return std::nullopt;
 }
 
 }  // namespace kestrune::test
