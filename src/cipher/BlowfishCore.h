@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -94,6 +96,21 @@ inline void EncryptBlock(const Tables& t, std::uint32_t& L, std::uint32_t& R) {
     R = l ^ t.P[16];
 }
 
+// The big-endian word at p, in one load (byte by byte, the compiler builds
+// the stores of a block from dozens of shifts).
+inline std::uint32_t LoadBigEndian(const std::uint8_t* p) {
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
+    return word;
+}
+
+// Stores word big-endian at p, in one store.
+inline void StoreBigEndian(std::uint32_t word, std::uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
+    std::memcpy(p, &word, sizeof word);
+}
+
 // Chains the size bytes at data (a multiple of 8) in place, each block
 // enciphered after the previous cipher block was XORed in, from a zero start;
 // afterBlock(offset) follows each block. Words are big-endian.
@@ -108,10 +125,8 @@ inline void EncipherChain(const Tables& t, std::uint8_t* data, std::size_t size,
     const std::uint32_t intoR = t.P[16];
     for (std::size_t offset = 0; offset < size; offset += 8) {
         std::uint8_t* block = data + offset;
-        const std::uint32_t plainL = std::uint32_t{block[0]} << 24 | std::uint32_t{block[1]} << 16 |
-                                     std::uint32_t{block[2]} << 8 | block[3];
-        const std::uint32_t plainR = std::uint32_t{block[4]} << 24 | std::uint32_t{block[5]} << 16 |
-                                     std::uint32_t{block[6]} << 8 | block[7];
+        const std::uint32_t plainL = LoadBigEndian(block);
+        const std::uint32_t plainR = LoadBigEndian(block + 4);
         std::uint32_t l = (plainL ^ intoL) ^ lastR;
         std::uint32_t r = (plainR ^ intoR) ^ lastL;
         Rounds<Index>(t, l, r);
@@ -119,10 +134,8 @@ inline void EncipherChain(const Tables& t, std::uint8_t* data, std::size_t size,
         lastL = l;
         const std::uint32_t outL = r ^ t.P[17];
         const std::uint32_t outR = l ^ t.P[16];
-        for (int k = 0; k < 4; ++k) {
-            block[k] = static_cast<std::uint8_t>(outL >> (24 - 8 * k));
-            block[4 + k] = static_cast<std::uint8_t>(outR >> (24 - 8 * k));
-        }
+        StoreBigEndian(outL, block);
+        StoreBigEndian(outR, block + 4);
         afterBlock(offset);
     }
 }
