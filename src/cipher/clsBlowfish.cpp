@@ -26,16 +26,9 @@ constexpr std::size_t BlockSize = 8;
 const char* const SizeDescriptorError = "Incorrect size descriptor in Blowfish decryption";
 const char* const SourceMissingError = "Error in Skipjack EncryptFile procedure (Source file does not exist).";
 
-std::uint32_t LoadBig(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
-}
+std::uint32_t LoadBig(const std::uint8_t* p) { return blowfish::LoadBigEndian(p); }
 
-void StoreBig(std::uint32_t word, std::uint8_t* p) {
-    p[0] = static_cast<std::uint8_t>(word >> 24);
-    p[1] = static_cast<std::uint8_t>(word >> 16);
-    p[2] = static_cast<std::uint8_t>(word >> 8);
-    p[3] = static_cast<std::uint8_t>(word);
-}
+void StoreBig(std::uint32_t word, std::uint8_t* p) { blowfish::StoreBigEndian(word, p); }
 
 void StoreLittle(std::uint32_t word, std::uint8_t* p) {
     p[0] = static_cast<std::uint8_t>(word);
