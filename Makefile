@@ -2,9 +2,10 @@
 # missing first, so they work on a bare Debian 12 machine.
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+BENCH_BUILD ?= build-bench
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test test-sanitize run clean
+.PHONY: all setup configure build test test-sanitize run bench clean
 
 all: build
 
@@ -30,5 +31,14 @@ test-sanitize: setup
 run: build
 	@bash scripts/run.sh $(BUILD)
 
+# Kestrune beside cksum, openssl and xmlstarlet on this machine, in a Release
+# build of its own; prints the table and writes bench/results.md. Never part
+# of make test.
+bench: setup
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_BUILD_BENCH=ON \
+		-DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_TESTS=OFF > /dev/null
+	@cmake --build $(BENCH_BUILD)
+	@bash bench/compare.sh $(BENCH_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD)

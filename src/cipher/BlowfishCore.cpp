@@ -50,6 +50,15 @@ void ScheduleKey(Tables& tables, std::string_view key, Variant variant) {
     }
 }
 
+bool HasBextr() {
+#ifdef KESTRUNE_BLOWFISH_BEXTR
+    static const bool has = __builtin_cpu_supports("bmi");
+    return has;
+#else
+    return false;
+#endif
+}
+
 std::uint32_t ReadWord(std::span<const std::uint8_t> bytes, std::size_t pos) {
     if (pos > bytes.size() || bytes.size() - pos < 4) throw RunError(ErrorNumber::SubscriptOutOfRange);
     return std::uint32_t{bytes[pos]} << 24 | std::uint32_t{bytes[pos + 1]} << 16 | std::uint32_t{bytes[pos + 2]} << 8 |

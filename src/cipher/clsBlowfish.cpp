@@ -26,16 +26,9 @@ constexpr std::size_t BlockSize = 8;
 const char* const SizeDescriptorError = "Incorrect size descriptor in Blowfish decryption";
 const char* const SourceMissingError = "Error in Skipjack EncryptFile procedure (Source file does not exist).";
 
-std::uint32_t LoadBig(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
-}
+std::uint32_t LoadBig(const std::uint8_t* p) { return blowfish::LoadBigEndian(p); }
 
-void StoreBig(std::uint32_t word, std::uint8_t* p) {
-    p[0] = static_cast<std::uint8_t>(word >> 24);
-    p[1] = static_cast<std::uint8_t>(word >> 16);
-    p[2] = static_cast<std::uint8_t>(word >> 8);
-    p[3] = static_cast<std::uint8_t>(word);
-}
+void StoreBig(std::uint32_t word, std::uint8_t* p) { blowfish::StoreBigEndian(word, p); }
 
 void StoreLittle(std::uint32_t word, std::uint8_t* p) {
     p[0] = static_cast<std::uint8_t>(word);
@@ -131,27 +124,22 @@ void clsBlowfish::UseKey(const std::string& key) {
 void clsBlowfish::Encipher(std::uint8_t* data, std::size_t plainSize, ProgressSchedule& progress) {
     const std::size_t size = EncipheredSize(plainSize);
     WriteHeader(data, plainSize);
-    const blowfish::Tables& t = tables_;
-    std::uint32_t chainL = 0;
-    std::uint32_t chainR = 0;
-    for (std::size_t offset = 0; offset < size; offset += BlockSize) {
-        std::uint8_t* block = data + offset;
-        std::uint32_t l = LoadBig(block) ^ chainL;
-        std::uint32_t r = LoadBig(block + 4) ^ chainR;
-        blowfish::EncryptBlock(t, l, r);
-        StoreBig(l, block);
-        StoreBig(r, block + 4);
-        chainL = l;
-        chainR = r;
-        progress.AfterBlock(offset);
+    const auto afterBlock = [&progress](std::size_t offset) { progress.AfterBlock(offset); };
+#ifdef KESTRUNE_BLOWFISH_BEXTR
+    if (blowfish::HasBextr()) {
+        blowfish::EncipherChain<blowfish::BextrIndex>(tables_, data, size, afterBlock);
+        return;
     }
+#endif
+    blowfish::EncipherChain<blowfish::PortableIndex>(tables_, data, size, afterBlock);
 }
 
-// Deciphers every whole block in place, then checks the length and the size
-// descriptor; returns the plaintext length, whose bytes start at offset 12.
-std::size_t clsBlowfish::Decipher(std::uint8_t* data, std::size_t size, ProgressSchedule& progress) {
-    const std::size_t whole = size - size % BlockSize;
-    const blowfish::Tables& t = tables_;
+namespace {
+
+// Deciphers the whole blocks among the first `whole` bytes in place, calling
+// afterBlock(offset) after each block, in order.
+template <class Index, class AfterBlock>
+void DecipherBlocks(const blowfish::Tables& t, std::uint8_t* data, std::size_t whole, AfterBlock&& afterBlock) {
     std::uint32_t chainL = 0;
     std::uint32_t chainR = 0;
     std::size_t offset = 0;
@@ -170,7 +158,7 @@ std::size_t clsBlowfish::Decipher(std::uint8_t* data, std::size_t size, Progress
             l[k] = cipher[2 * k];
             r[k] = cipher[2 * k + 1];
         }
-        blowfish::DecryptBlocks<Lanes>(t, l, r);
+        blowfish::DecryptBlocks<Lanes, Index>(t, l, r);
         StoreBig(l[0] ^ chainL, block);
         StoreBig(r[0] ^ chainR, block + 4);
 #pragma GCC unroll 8
@@ -181,7 +169,7 @@ std::size_t clsBlowfish::Decipher(std::uint8_t* data, std::size_t size, Progress
         chainL = cipher[2 * Lanes - 2];
         chainR = cipher[2 * Lanes - 1];
 #pragma GCC unroll 8
-        for (std::size_t k = 0; k < Lanes; ++k) progress.AfterBlock(offset + k * BlockSize);
+        for (std::size_t k = 0; k < Lanes; ++k) afterBlock(offset + k * BlockSize);
     }
     for (; offset < whole; offset += BlockSize) {
         std::uint8_t* block = data + offset;
@@ -194,8 +182,26 @@ std::size_t clsBlowfish::Decipher(std::uint8_t* data, std::size_t size, Progress
         StoreBig(r ^ chainR, block + 4);
         chainL = cipherL;
         chainR = cipherR;
-        progress.AfterBlock(offset);
+        afterBlock(offset);
     }
+}
+
+}  // namespace
+
+// Deciphers every whole block in place, then checks the length and the size
+// descriptor; returns the plaintext length, whose bytes start at offset 12.
+std::size_t clsBlowfish::Decipher(std::uint8_t* data, std::size_t size, ProgressSchedule& progress) {
+    const std::size_t whole = size - size % BlockSize;
+    const auto afterBlock = [&progress](std::size_t offset) { progress.AfterBlock(offset); };
+#ifdef KESTRUNE_BLOWFISH_BEXTR
+    if (blowfish::HasBextr()) {
+        DecipherBlocks<blowfish::BextrIndex>(tables_, data, whole, afterBlock);
+    } else {
+        DecipherBlocks<blowfish::PortableIndex>(tables_, data, whole, afterBlock);
+    }
+#else
+    DecipherBlocks<blowfish::PortableIndex>(tables_, data, whole, afterBlock);
+#endif
     // An incomplete last block, or no room for the size descriptor.
     if (whole != size || size < 2 * BlockSize) throw RunError(ErrorNumber::SubscriptOutOfRange);
 
@@ -230,9 +236,13 @@ void clsBlowfish::DecryptByte(std::vector<std::uint8_t>& ByteArray, const std::s
 std::string clsBlowfish::EncryptString(const std::string& Text, const std::string& Key) {
     UseKey(Key);
     const std::size_t size = EncipheredSize(Text.size());
-    std::string result(size, '\0');
+    // Each byte written once: room for the header, the text, the zero fill.
+    std::string result;
+    result.reserve(size);
+    result.append(HeaderSize, '\0');
+    result.append(Text);
+    result.append(size - result.size(), '\0');
     auto* data = reinterpret_cast<std::uint8_t*>(result.data());
-    if (!Text.empty()) std::memcpy(data + HeaderSize, Text.data(), Text.size());
     ProgressSchedule progress(Progress, size);
     Encipher(data, Text.size(), progress);
     progress.Finish();

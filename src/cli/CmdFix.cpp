@@ -14,9 +14,13 @@ namespace {
 // The report log for a terminal: one line per report line, ended by LF,
 // in UTF-8 (the log holds Latin-1 bytes, such as the key separator).
 void PrintReport(const std::string& log) {
-    std::string text = kestrune::Latin1ToUtf8(log);
-    for (auto pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", pos + 1)) {
-        text.erase(pos, 1);
+    const std::string utf8 = kestrune::Latin1ToUtf8(log);
+    // One pass: erasing each CR in place would move the rest of a long report once per line.
+    std::string text;
+    text.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+        text.push_back(utf8[i]);
     }
     std::cout << text;
     std::cout.flush();

@@ -67,8 +67,10 @@ std::string ReadWholeFile(const std::string& path) {
     if (S_ISDIR(st.st_mode)) throw kestrune::ErrorFromErrno(EISDIR, path);
 
     // The size is a hint only: read until the end, whatever it turns out to be.
+    // One byte of room past it lets the read that finds the end need no
+    // larger buffer, so a file of the expected size is never copied.
     std::string bytes;
-    bytes.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0);
+    bytes.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 0);
     std::size_t have = 0;
     for (;;) {
         if (have == bytes.size()) bytes.resize(bytes.size() + 65536);

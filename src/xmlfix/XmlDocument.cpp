@@ -8,6 +8,9 @@
 #include "common/SafeWrite.h"
 #include "common/modGen.h"
 
+#include <string_view>
+#include <vector>
+
 namespace modXML {
 
 XmlDocument ConfigDoc;
@@ -78,6 +81,109 @@ std::string NodeKind(const pugi::xpath_node& match) {
     case pugi::node_doctype: return "the document type";
     default: return "a node that is not an element";
     }
+}
+
+// A path in the plain form that fix entries use: child steps by element
+// name, absolute or relative, each step with any number of [@name='value']
+// or [text()='value'] conditions, no white space. For these the first match
+// in document order is found by walking the tree depth first, which visits
+// candidates in document order; every other path goes to the XPath engine,
+// whose answer the walk must always equal (a test compares the two).
+struct PlainCondition {
+    bool text = false;        // [text()='value'] rather than [@name='value']
+    std::string_view name;    // the attribute's
+    std::string_view value;
+};
+
+struct PlainStep {
+    std::string_view name;
+    std::vector<PlainCondition> conditions;
+};
+
+bool IsPlainNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+
+bool IsPlainNameChar(char c) { return IsPlainNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+// An ASCII name without a colon; the operator names are left to the engine,
+// and so are names starting "xmlns", which the engine never treats as attributes.
+bool ReadPlainName(std::string_view q, std::size_t& i, std::string_view& name) {
+    const std::size_t start = i;
+    if (i >= q.size() || !IsPlainNameStart(q[i])) return false;
+    while (i < q.size() && IsPlainNameChar(q[i])) ++i;
+    name = q.substr(start, i - start);
+    return name != "and" && name != "or" && name != "div" && name != "mod" && name.substr(0, 5) != "xmlns";
+}
+
+bool ReadLiteral(std::string_view q, std::size_t& i, std::string_view& value) {
+    if (i >= q.size() || (q[i] != '\'' && q[i] != '"')) return false;
+    const std::size_t close = q.find(q[i], i + 1);
+    if (close == std::string_view::npos) return false;
+    value = q.substr(i + 1, close - i - 1);
+    i = close + 1;
+    return true;
+}
+
+bool ParsePlainPath(std::string_view q, bool& absolute, std::vector<PlainStep>& steps) {
+    std::size_t i = 0;
+    absolute = !q.empty() && q[0] == '/';
+    if (absolute) ++i;
+    for (;;) {
+        PlainStep step;
+        if (!ReadPlainName(q, i, step.name)) return false;
+        while (i < q.size() && q[i] == '[') {
+            PlainCondition condition;
+            ++i;
+            if (q.substr(i, 7) == "text()=") {
+                condition.text = true;
+                i += 7;
+            } else {
+                if (i >= q.size() || q[i] != '@') return false;
+                ++i;
+                if (!ReadPlainName(q, i, condition.name) || i >= q.size() || q[i] != '=') return false;
+                ++i;
+            }
+            if (!ReadLiteral(q, i, condition.value) || i >= q.size() || q[i] != ']') return false;
+            ++i;
+            step.conditions.push_back(condition);
+        }
+        steps.push_back(std::move(step));
+        if (i == q.size()) return true;
+        if (q[i] != '/') return false;
+        ++i;
+    }
+}
+
+bool Meets(const pugi::xml_node& element, const PlainCondition& condition) {
+    if (condition.text) {
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            const pugi::xml_node_type type = child.type();
+            if ((type == pugi::node_pcdata || type == pugi::node_cdata) && condition.value == child.value()) return true;
+        }
+        return false;
+    }
+    // Only the first attribute of a name counts, as in the engine, should a
+    // document repeat one.
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        if (condition.name == a.name()) return condition.value == a.value();
+    }
+    return false;
+}
+
+pugi::xml_node FirstPlainMatch(const pugi::xml_node& from, const PlainStep* step, const PlainStep* end) {
+    for (pugi::xml_node child = from.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element || step->name != child.name()) continue;
+        bool meets = true;
+        for (const PlainCondition& condition : step->conditions) {
+            if (!Meets(child, condition)) {
+                meets = false;
+                break;
+            }
+        }
+        if (!meets) continue;
+        if (step + 1 == end) return child;
+        if (const pugi::xml_node found = FirstPlainMatch(child, step + 1, end)) return found;
+    }
+    return {};
 }
 
 void RequireValue(const std::string& value, const std::string& what) {
@@ -190,6 +296,12 @@ pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::stri
         throw RunError(XmlQueryRejected, "Invalid path " + path + ": it holds a NUL character");
     }
     const std::string query = detail::ToTree(path);
+    bool absolute = false;
+    std::vector<PlainStep> steps;
+    if (ParsePlainPath(query, absolute, steps)) {
+        const pugi::xml_node start = absolute ? context.root() : context;
+        return pugi::xpath_node(FirstPlainMatch(start, steps.data(), steps.data() + steps.size()));
+    }
     try {
         const pugi::xpath_query compiled(query.c_str());
         return compiled.evaluate_node(pugi::xpath_node(context));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 namespace bf = kestrune::blowfish;
@@ -85,5 +87,63 @@ TEST(PackKeyWord, OursOrsEachByteIntoTheNextPublishedPacksThemAsTheyAre) {
         EXPECT_EQ(bf::PackKeyWord(c.key, j, Variant::Kestrune), c.ours);
         j = 0;
         EXPECT_EQ(bf::PackKeyWord(c.key, j, Variant::Published), c.published);
+    }
+}
+
+// The chained loop against one EncryptBlock per block, with random tables so
+// that every entry of every box can be reached; both ways of taking box 1's
+// index where the processor has BEXTR.
+TEST(Blocks, ChainedEncipheringMatchesOneBlockAtATime) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        bf::Tables t{};
+        for (auto& p : t.P) p = random();
+        for (auto& box : t.S) {
+            for (auto& e : box) e = random();
+        }
+        std::vector<std::uint8_t> plain(8 * (1 + random() % 64));
+        for (auto& b : plain) b = static_cast<std::uint8_t>(random());
+
+        std::vector<std::uint8_t> expected = plain;
+        std::uint32_t cl = 0;
+        std::uint32_t cr = 0;
+        for (std::size_t o = 0; o < expected.size(); o += 8) {
+            cl ^= bf::ReadWord(expected, o);
+            cr ^= bf::ReadWord(expected, o + 4);
+            bf::EncryptBlock(t, cl, cr);
+            bf::WriteWord(cl, expected, o);
+            bf::WriteWord(cr, expected, o + 4);
+        }
+
+        std::vector<std::size_t> offsets;
+        std::vector<std::uint8_t> portable = plain;
+        bf::EncipherChain<bf::PortableIndex>(t, portable.data(), portable.size(),
+                                             [&](std::size_t o) { offsets.push_back(o); });
+        ASSERT_EQ(portable, expected);
+        ASSERT_EQ(offsets.size(), plain.size() / 8);
+        for (std::size_t k = 0; k < offsets.size(); ++k) ASSERT_EQ(offsets[k], 8 * k);
+#ifdef KESTRUNE_BLOWFISH_BEXTR
+        if (bf::HasBextr()) {
+            std::vector<std::uint8_t> bextr = plain;
+            bf::EncipherChain<bf::BextrIndex>(t, bextr.data(), bextr.size(), [](std::size_t) {});
+            ASSERT_EQ(bextr, expected);
+            std::uint32_t l[4];
+            std::uint32_t r[4];
+            for (int k = 0; k < 4; ++k) {
+                l[k] = random();
+                r[k] = random();
+            }
+            std::uint32_t singleL[4];
+            std::uint32_t singleR[4];
+            std::copy(l, l + 4, singleL);
+            std::copy(r, r + 4, singleR);
+            bf::DecryptBlocks<4, bf::BextrIndex>(t, l, r);
+            for (int k = 0; k < 4; ++k) {
+                bf::DecryptBlock(t, singleL[k], singleR[k]);
+                ASSERT_EQ(l[k], singleL[k]);
+                ASSERT_EQ(r[k], singleR[k]);
+            }
+        }
+#endif
     }
 }
