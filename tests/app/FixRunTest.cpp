@@ -318,6 +318,53 @@ TEST_F(FixRunTest, FailedWritesEndInTheErrorExitAndKeepTheOriginalWhole) {
     }
 }
 
+TEST_F(FixRunTest, AFolderInTheWayOfAWriteIsReportedAndKept) {
+    const auto makeFolder = [](const std::string& path) {
+        std::filesystem::create_directory(path);
+        WriteFile(path + "/inside", "kept");
+    };
+    const struct {
+        const char* name;
+        bool bin;
+        bool folderAtBackup;  // else the configuration becomes a folder just before the save
+        std::vector<std::string> messages;
+    } cases[] = {
+        // A failed backup is shown and the run goes on, as for any other backup failure.
+        {"backup name taken by a folder", true, true,
+         {"Backup Error 75 - Path/File access error", "The config file has been fixed!"}},
+        {"container replaced by a folder", true, false, {"Error 75 - Path/File access error"}},
+        {"XML file replaced by a folder", false, false, {"Error 75 - Path/File access error"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        const std::string path = folder / (c.bin ? "router.bin" : "router.xml");
+        const std::string xml = Sample("router.xml");
+        WriteFile(path, c.bin ? modConvert::XmlToBin(xml) : xml);
+        const std::string backup = folder / "router_20060315143005.bak";
+        if (c.folderAtBackup) makeFolder(backup);
+        ui.messages.clear();
+        auto run = StartRun(path);
+        if (!c.folderAtBackup) {
+            run->Serialise = [&](const modXML::XmlDocument& doc) {
+                std::filesystem::remove(path);
+                makeFolder(path);
+                return doc.Xml();
+            };
+        }
+
+        run->cmdDoAll_Click();
+
+        EXPECT_EQ(MessageTexts(), c.messages);
+        const std::string inTheWay = c.folderAtBackup ? backup : path;
+        EXPECT_TRUE(std::filesystem::is_directory(inTheWay));
+        EXPECT_EQ(ListFolder(inTheWay), std::vector<std::string>{"inside"});
+        for (const auto& name : ListFolder(folder.path())) {
+            EXPECT_EQ(name.find(".kestrune-"), std::string::npos) << name;
+        }
+    }
+}
+
 TEST_F(FixRunTest, BackupNeverReplacesAnOlderBackup) {
     const std::string path = PlaceConfig("router.xml", "router.bin", true);
     WriteFile(configDir / "router_20060315143005.bak", "the older backup");
