@@ -14,6 +14,9 @@
 #include <vector>
 
 namespace kestrune {
+
+bool detail::TryUnnamedFiles = true;
+
 namespace {
 
 std::string FolderOf(const std::string& path) {
@@ -49,11 +52,13 @@ std::string RandomSuffix() {
 class PendingFile {
 public:
     explicit PendingFile(const std::string& target) : target_(target) {
-        fd_ = ::open(FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd_ >= 0) return;
-        // Kernels and file systems without unnamed files say so in one of
-        // these ways; any other error is the folder's own.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) throw ErrorFromErrno(errno, target);
+        if (detail::TryUnnamedFiles) {
+            fd_ = ::open(FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+            if (fd_ >= 0) return;
+            // Kernels and file systems without unnamed files say so in one
+            // of these ways; any other error is the folder's own.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) throw ErrorFromErrno(errno, target);
+        }
         tempPath_ = TemporaryPrefix(target) + "XXXXXX";
         fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
         if (fd_ < 0) throw ErrorFromErrno(errno, target);

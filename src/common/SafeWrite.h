@@ -20,4 +20,10 @@ enum class WriteMode {
 // modes raise "Path/File access error" (75) when path is a folder.
 void WriteFileSafely(const std::string& path, std::string_view bytes, WriteMode mode = WriteMode::Replace);
 
+namespace detail {
+// False makes WriteFileSafely take the hidden temporary file at once, as on
+// a file system without unnamed files, so that tests reach that path too.
+extern bool TryUnnamedFiles;
+}  // namespace detail
+
 }  // namespace kestrune

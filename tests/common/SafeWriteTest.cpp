@@ -33,7 +33,19 @@ int ErrorNumberOf(const std::function<void()>& action) {
 
 }  // namespace
 
-TEST(WriteFileSafely, ReplacesTheContentAndKeepsThePermissions) {
+// Every test runs twice: with the unnamed file, and with the hidden
+// temporary file that file systems without unnamed files get.
+class SafeWrite : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { kestrune::detail::TryUnnamedFiles = GetParam(); }
+    void TearDown() override { kestrune::detail::TryUnnamedFiles = true; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, SafeWrite, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& param) {
+    return param.param ? "UnnamedFile" : "TemporaryFile";
+});
+
+TEST_P(SafeWrite, ReplacesTheContentAndKeepsThePermissions) {
     TempDir dir;
     const auto target = dir / "config.bin";
     WriteFile(target, "old content that is longer than the new one");
@@ -48,7 +60,7 @@ TEST(WriteFileSafely, ReplacesTheContentAndKeepsThePermissions) {
     EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"config.bin"});
 }
 
-TEST(WriteFileSafely, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
+TEST_P(SafeWrite, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
     TempDir dir;
     const auto target = dir / "config.bin";
     const std::string original(10000, 'o');
@@ -73,6 +85,9 @@ TEST(WriteFileSafely, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
              return ErrorNumberOf([&] { WriteFileSafely(dir / "folder", "n"); });
          },
          75},
+        // Not "File already exists": a backup would take the folder for an older backup.
+        {"new file's name taken by a folder",
+         [&] { return ErrorNumberOf([&] { WriteFileSafely(dir / "folder", "n", WriteMode::CreateNew); }); }, 75},
         {"folder is a plain file",
          [&] { return ErrorNumberOf([&] { WriteFileSafely(dir / "plainfile/x", "n"); }); }, 76},
     };
@@ -86,7 +101,7 @@ TEST(WriteFileSafely, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
     }
 }
 
-TEST(WriteFileSafely, CreateNewNeverReplacesAnExistingFile) {
+TEST_P(SafeWrite, CreateNewNeverReplacesAnExistingFile) {
     TempDir dir;
     const auto target = dir / "backup.bak";
     WriteFileSafely(target, "first", WriteMode::CreateNew);
