@@ -2,9 +2,11 @@
 # missing first, so they work on a bare Debian 12 machine.
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test test-sanitize run clean
+.PHONY: all setup configure build test test-sanitize fuzz run clean
 
 all: build
 
@@ -28,8 +30,16 @@ test-sanitize: setup
 	@cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j 2
 
+# libFuzzer on the container reader, the fix-file loader with the cipher,
+# and the fix engine, FUZZ_SECONDS each; findings end up in
+# $(FUZZ_BUILD)/fuzz-findings and fail the run.
+fuzz: setup
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTRUNE_FUZZ=ON -DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_TESTS=OFF > /dev/null
+	@cmake --build $(FUZZ_BUILD) --target kestrune_fuzz
+	@bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 run: build
 	@bash scripts/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
