@@ -121,6 +121,41 @@ TEST_F(ApplyFixEntry, ABadEntryRaisesItsErrorAndChangesNothing) {
     }
 }
 
+TEST_F(ApplyFixEntry, CreatesNoNestingDeeperThanALoadAccepts) {
+    const auto steps = [](int count) {
+        std::string path = "/r";
+        for (int i = 0; i < count; ++i) path += "/n";
+        return path;
+    };
+    // The root is level 1, so 999 steps below it reach the limit of 1000.
+    const struct {
+        const char* what;
+        std::string path;
+        bool created;
+    } cases[] = {
+        {"to the limit", steps(999), true},
+        {"one level more", steps(1000), false},
+        {"a key whose id child would pass the limit", steps(998) + "/k\xA4" "1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Load(Base);
+        const auto error = ErrorOf([&] { modXML::ApplyFixEntry(doc, c.path, "", "v", "Fix 0"); });
+        if (c.created) {
+            EXPECT_FALSE(error) << error->description();
+            modXML::XmlDocument again;
+            EXPECT_TRUE(again.Parse(doc.Xml()).ok);
+        } else {
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->number(), ErrorNumber::XmlNestingTooDeep);
+            EXPECT_EQ(error->description(), "Cannot create " + c.path +
+                                                ": it would nest elements 1001 levels deep, more than the 1000 a "
+                                                "configuration may have");
+            EXPECT_EQ(doc.Xml(), Base);
+        }
+    }
+}
+
 TEST_F(ApplyFixEntry, APathStillMissingAfterCreationIsAnErrorAndIsCreatedOnce) {
     const struct {
         const char* path;
