@@ -3,9 +3,11 @@
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test test-sanitize run bench clean
+.PHONY: all setup configure build test test-sanitize fuzz run bench clean
 
 all: build
 
@@ -22,11 +24,20 @@ test: build test-sanitize
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
 
 # The core and the command line again, under AddressSanitizer and
-# UndefinedBehaviorSanitizer; any report fails the run.
+# UndefinedBehaviorSanitizer; any report fails the run (the tests carry the
+# sanitizer options themselves, see tests/CMakeLists.txt).
 test-sanitize: setup
 	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON -DKESTRUNE_BUILD_GUI=OFF > /dev/null
 	@cmake --build $(SANITIZE_BUILD)
-	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j 2
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j 2
+
+# libFuzzer on the container reader, the fix-file loader with the cipher,
+# and the fix engine, FUZZ_SECONDS each; findings end up in
+# $(FUZZ_BUILD)/fuzz-findings and fail the run.
+fuzz: setup
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTRUNE_FUZZ=ON -DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_TESTS=OFF > /dev/null
+	@cmake --build $(FUZZ_BUILD) --target kestrune_fuzz
+	@bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 run: build
 	@bash scripts/run.sh $(BUILD)
@@ -41,4 +52,4 @@ bench: setup
 	@bash bench/compare.sh $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libpugixml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()

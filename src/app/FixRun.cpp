@@ -43,6 +43,48 @@ bool HasEntries(const FixEntryList& entries) {
     return std::any_of(entries.begin(), entries.end(), [](const FixEntry& e) { return !e.Path.empty(); });
 }
 
+// The save's checks read as the next run will, but quietly: what they find
+// becomes the run's error, not a message of the reader's own.
+class SilentInterface : public UserInterface {
+protected:
+    void DoShowMessage(const std::string&, MessageIcon, const std::string&) override {}
+    std::string DoChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
+    std::string DoAskForText(const std::string&, const std::string&) override { return {}; }
+};
+
+RunError NotVerified(const std::string& why) {
+    return RunError(ErrorNumber::SaveNotVerified, why + "; nothing was saved");
+}
+
+// A container must give back exactly the XML it was packed from: a larger
+// XML would be saved and never read again, and a packer fault would lose
+// the configuration.
+void VerifyContainer(const std::string& bytes, const std::string& xml) {
+    SilentInterface silent;
+    modConvert::ReadResult read;
+    try {
+        read = modConvert::ReadContainer(bytes, silent);
+    } catch (const RunError&) {
+        read.status = modConvert::ReadStatus::DamagedStream;
+    }
+    if (read.status == modConvert::ReadStatus::TooLarge) {
+        throw NotVerified("The fixed XML has " + std::to_string(xml.size()) +
+                          " bytes, more than the 66,203 bytes that can be read back from a config container");
+    }
+    if (read.status != modConvert::ReadStatus::Decompressed || read.xml != xml) {
+        throw NotVerified("The packed config container does not read back as the XML it was packed from");
+    }
+}
+
+void VerifyParses(const std::string& xml) {
+    modXML::XmlDocument check;
+    const modXML::ParseOutcome outcome = check.Parse(xml);
+    if (!outcome.ok) {
+        throw NotVerified("The fixed XML does not parse again (" + outcome.reason + " at position " +
+                          std::to_string(outcome.position) + ")");
+    }
+}
+
 std::string TimeStamp(std::time_t when) {
     std::tm local{};
     ::localtime_r(&when, &local);
@@ -58,7 +100,11 @@ std::string VersionLine() {
            std::to_string(VersionRevision);
 }
 
-FixRun::FixRun(UserInterface& ui, std::string programFolder) : ui_(ui), programFolder_(std::move(programFolder)) {}
+FixRun::FixRun(UserInterface& ui, std::string programFolder)
+    : Serialise([](const modXML::XmlDocument& doc) { return doc.Xml(); }),
+      Pack([](std::string_view xml) { return modConvert::XmlToBin(xml); }),
+      ui_(ui),
+      programFolder_(std::move(programFolder)) {}
 
 std::vector<std::string> FixRun::ListFixFiles(const std::string& folder) {
     std::vector<std::string> names;
@@ -205,13 +251,12 @@ void FixRun::ApplyFixes() {
 }
 
 void FixRun::SaveConfig() {
-    if (IsBinFile) {
-        modGen::AddReportLine("Converting xml back to bin file");
-        const std::string bytes = modConvert::XmlToBin(modXML::ConfigDoc.Xml());
-        if (!DryRun) WriteFileSafely(ConfigFile, bytes);
-    } else if (!DryRun) {
-        modXML::ConfigDoc.Save(ConfigFile);
-    }
+    if (IsBinFile) modGen::AddReportLine("Converting xml back to bin file");
+    const std::string xml = Serialise(modXML::ConfigDoc);
+    const std::string bytes = IsBinFile ? Pack(xml) : xml;
+    if (IsBinFile) VerifyContainer(bytes, xml);
+    VerifyParses(xml);
+    if (!DryRun) WriteFileSafely(ConfigFile, bytes);
     modGen::AddReportLine(DryRun ? "Dry run: nothing was written" : "Saved config file");
 }
 

@@ -8,7 +8,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace modXML {
+class XmlDocument;
+}
 
 namespace kestrune {
 
@@ -73,6 +78,8 @@ public:
     // OpenConfig is false when the chosen file does not exist.
     bool OpenConfig();
     void ApplyFixes();
+    // Writes nothing unless the bytes read back, through the program's own
+    // readers, as the document; a mismatch raises SaveNotVerified.
     void SaveConfig();
     void BackupConfig(const std::string& path);
 
@@ -91,6 +98,10 @@ public:
     std::function<void(const std::string&)> ShowReport;
     // The local time that names a backup; replaceable so tests can fix it.
     std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
+    // The save's two transformations, the document's serialisation and the
+    // container packer; replaceable so tests can make them misbehave.
+    std::function<std::string(const modXML::XmlDocument&)> Serialise;
+    std::function<std::string(std::string_view)> Pack;
     // A dry run does everything in memory: no backup, no save.
     bool DryRun = false;
 

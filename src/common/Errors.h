@@ -36,6 +36,7 @@ inline constexpr std::int32_t XmlNoParentElement = ComponentBase + 0x105; // e.g
 inline constexpr std::int32_t XmlPathNotCreated = ComponentBase + 0x106;  // still missing after creation
 inline constexpr std::int32_t XmlNoDocument = ComponentBase + 0x107;
 inline constexpr std::int32_t XmlEncodingError = ComponentBase + 0x108;
+inline constexpr std::int32_t XmlNestingTooDeep = ComponentBase + 0x109;  // deeper than a load accepts
 
 // The container codec's own errors.
 inline constexpr std::int32_t CompressFailed = ComponentBase + 0x201;

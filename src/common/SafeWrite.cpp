@@ -10,9 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <random>
 #include <vector>
 
 namespace kestrune {
+
+bool detail::TryUnnamedFiles = true;
+
 namespace {
 
 std::string FolderOf(const std::string& path) {
@@ -26,36 +30,100 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The temporary file: open until written, removed unless handed over.
-class TempFile {
+// Hidden, and named after the target, so that a leftover is easy to
+// recognise.
+std::string TemporaryPrefix(const std::string& target) {
+    return FolderOf(target) + "/." + NameOf(target) + ".kestrune-";
+}
+
+std::string RandomSuffix() {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device device;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
+    std::string suffix(6, ' ');
+    for (char& c : suffix) c = letters[pick(device)];
+    return suffix;
+}
+
+// The new content on its way to the target's name. Preferably an unnamed
+// file in the target's folder, which has no name until it is whole, so that
+// a process killed while writing leaves nothing behind; where the file
+// system cannot make one, a hidden temporary file, removed unless handed over.
+class PendingFile {
 public:
-    explicit TempFile(const std::string& target) {
-        // Hidden, and named after the target, so a leftover from a killed
-        // process is easy to recognise.
-        path_ = FolderOf(target) + "/." + NameOf(target) + ".kestrune-XXXXXX";
-        fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
+    explicit PendingFile(const std::string& target) : target_(target) {
+        if (detail::TryUnnamedFiles) {
+            fd_ = ::open(FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+            if (fd_ >= 0) return;
+            // Kernels and file systems without unnamed files say so in one
+            // of these ways; any other error is the folder's own.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) throw ErrorFromErrno(errno, target);
+        }
+        tempPath_ = TemporaryPrefix(target) + "XXXXXX";
+        fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
         if (fd_ < 0) throw ErrorFromErrno(errno, target);
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
         if (fd_ >= 0) ::close(fd_);
-        if (!released_) ::unlink(path_.c_str());
+        if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
     }
 
     int fd() const { return fd_; }
-    const std::string& path() const { return path_; }
-    void Close(const std::string& target) {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw ErrorFromErrno(errno, target);
+
+    // Gives the whole file the target's name: CreateNew never replaces an
+    // existing name; Replace swaps the new file in by one rename.
+    void Publish(WriteMode mode) {
+        if (tempPath_.empty()) {
+            if (mode == WriteMode::CreateNew) {
+                if (!LinkUnnamed(target_)) throw ErrorFromErrno(errno, target_);
+            } else {
+                // Only a rename replaces a name in one step, and it needs a
+                // name to move: a kill between the two calls leaves this one.
+                tempPath_ = NewTemporaryName();
+                MoveOver();
+            }
+        } else if (mode == WriteMode::CreateNew) {
+            if (::link(tempPath_.c_str(), target_.c_str()) != 0) throw ErrorFromErrno(errno, target_);
+        } else {
+            MoveOver();
+        }
+        Close();
     }
-    void Release() { released_ = true; }
 
 private:
-    std::string path_;
+    bool LinkUnnamed(const std::string& name) const {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+        // Without /proc only the privileged form of the call is left.
+        if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0) return false;
+        return ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+    }
+
+    std::string NewTemporaryName() const {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = TemporaryPrefix(target_) + RandomSuffix();
+            if (LinkUnnamed(name)) return name;
+            if (errno != EEXIST) throw ErrorFromErrno(errno, target_);
+        }
+        throw ErrorFromErrno(EEXIST, target_);
+    }
+
+    void MoveOver() {
+        if (::rename(tempPath_.c_str(), target_.c_str()) != 0) throw ErrorFromErrno(errno, target_);
+        tempPath_.clear();
+    }
+
+    void Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) throw ErrorFromErrno(errno, target_);
+    }
+
+    std::string target_;
+    std::string tempPath_;  // the fallback's file, or the unnamed file's name on its way to the target
     int fd_ = -1;
-    bool released_ = false;
 };
 
 void WriteAll(int fd, std::string_view bytes, const std::string& target) {
@@ -71,7 +139,8 @@ void WriteAll(int fd, std::string_view bytes, const std::string& target) {
 }
 
 // Reads the file back from its start and compares it with what was meant
-// to be written: a short or damaged write shows here, before the rename.
+// to be written: a short or damaged write shows here, before the file gets
+// its name.
 void VerifyContent(int fd, std::string_view bytes, const std::string& target) {
     std::vector<char> buffer(65536);
     std::size_t offset = 0;
@@ -93,7 +162,7 @@ void VerifyContent(int fd, std::string_view bytes, const std::string& target) {
 
 void SyncFolder(const std::string& target) {
     const int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;  // the rename has happened; syncing the folder is only extra safety
+    if (dir < 0) return;  // the file is in place; syncing the folder is only extra safety
     ::fsync(dir);
     ::close(dir);
 }
@@ -110,29 +179,21 @@ void WriteFileSafely(const std::string& path, std::string_view bytes, WriteMode 
     mode_t permissions = DefaultMode();
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (mode == WriteMode::CreateNew) throw RunError(ErrorNumber::FileAlreadyExists);
+        // A folder is checked first: to CreateNew it is not a file that is
+        // already there (a backup would take it for an older backup).
         if (S_ISDIR(st.st_mode)) throw ErrorFromErrno(EISDIR, path);
+        if (mode == WriteMode::CreateNew) throw RunError(ErrorNumber::FileAlreadyExists);
         permissions = st.st_mode & 07777;
     } else if (errno != ENOENT) {
         throw ErrorFromErrno(errno, path);
     }
 
-    TempFile temp(path);
-    if (::fchmod(temp.fd(), permissions) != 0) throw ErrorFromErrno(errno, path);
-    WriteAll(temp.fd(), bytes, path);
-    if (::fsync(temp.fd()) != 0) throw ErrorFromErrno(errno, path);
-    VerifyContent(temp.fd(), bytes, path);
-    temp.Close(path);
-
-    if (mode == WriteMode::Replace) {
-        if (::rename(temp.path().c_str(), path.c_str()) != 0) throw ErrorFromErrno(errno, path);
-    } else {
-        // A hard link never replaces an existing name, so a file that
-        // appeared since the check above is still left alone.
-        if (::link(temp.path().c_str(), path.c_str()) != 0) throw ErrorFromErrno(errno, path);
-        ::unlink(temp.path().c_str());
-    }
-    temp.Release();
+    PendingFile file(path);
+    if (::fchmod(file.fd(), permissions) != 0) throw ErrorFromErrno(errno, path);
+    WriteAll(file.fd(), bytes, path);
+    if (::fsync(file.fd()) != 0) throw ErrorFromErrno(errno, path);
+    VerifyContent(file.fd(), bytes, path);
+    file.Publish(mode);
     SyncFolder(path);
 }
 

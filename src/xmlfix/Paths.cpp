@@ -1,5 +1,6 @@
 #include "xmlfix/modXML.h"
 
+#include "xmlfix/SourceLayout.h"
 #include "xmlfix/Tree.h"
 
 #include "common/Errors.h"
@@ -129,6 +130,16 @@ void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& pat
         steps.push_back(std::move(step));
     }
     // All steps are checked first: a bad one leaves the document untouched.
+    // A document nested deeper than a load accepts could be saved but never
+    // opened again.
+    std::size_t depth = steps.size() + (steps.back().key.empty() ? 0 : 1);
+    for (pugi::xml_node n = parent; n.type() == pugi::node_element; n = n.parent()) ++depth;
+    if (depth > detail::MaxElementDepth) {
+        throw RunError(kestrune::ErrorNumber::XmlNestingTooDeep,
+                       "Cannot create " + path + ": it would nest elements " + std::to_string(depth) +
+                           " levels deep, more than the " + std::to_string(detail::MaxElementDepth) +
+                           " a configuration may have");
+    }
     for (const Step& step : steps) {
         if (!IsValidXmlName(step.name)) {
             throw RunError(XmlInvalidName, "Cannot create " + path + ": \"" + step.name + "\" is not a valid element name");

@@ -1,12 +1,15 @@
 #include "app/FixRun.h"
 #include "common/modGen.h"
 #include "container/modConvert.h"
+#include "xmlfix/modXML.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <random>
 
 using kestrune::FixRun;
 using kestrune::MessageIcon;
@@ -315,6 +318,53 @@ TEST_F(FixRunTest, FailedWritesEndInTheErrorExitAndKeepTheOriginalWhole) {
     }
 }
 
+TEST_F(FixRunTest, AFolderInTheWayOfAWriteIsReportedAndKept) {
+    const auto makeFolder = [](const std::string& path) {
+        std::filesystem::create_directory(path);
+        WriteFile(path + "/inside", "kept");
+    };
+    const struct {
+        const char* name;
+        bool bin;
+        bool folderAtBackup;  // else the configuration becomes a folder just before the save
+        std::vector<std::string> messages;
+    } cases[] = {
+        // A failed backup is shown and the run goes on, as for any other backup failure.
+        {"backup name taken by a folder", true, true,
+         {"Backup Error 75 - Path/File access error", "The config file has been fixed!"}},
+        {"container replaced by a folder", true, false, {"Error 75 - Path/File access error"}},
+        {"XML file replaced by a folder", false, false, {"Error 75 - Path/File access error"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        const std::string path = folder / (c.bin ? "router.bin" : "router.xml");
+        const std::string xml = Sample("router.xml");
+        WriteFile(path, c.bin ? modConvert::XmlToBin(xml) : xml);
+        const std::string backup = folder / "router_20060315143005.bak";
+        if (c.folderAtBackup) makeFolder(backup);
+        ui.messages.clear();
+        auto run = StartRun(path);
+        if (!c.folderAtBackup) {
+            run->Serialise = [&](const modXML::XmlDocument& doc) {
+                std::filesystem::remove(path);
+                makeFolder(path);
+                return doc.Xml();
+            };
+        }
+
+        run->cmdDoAll_Click();
+
+        EXPECT_EQ(MessageTexts(), c.messages);
+        const std::string inTheWay = c.folderAtBackup ? backup : path;
+        EXPECT_TRUE(std::filesystem::is_directory(inTheWay));
+        EXPECT_EQ(ListFolder(inTheWay), std::vector<std::string>{"inside"});
+        for (const auto& name : ListFolder(folder.path())) {
+            EXPECT_EQ(name.find(".kestrune-"), std::string::npos) << name;
+        }
+    }
+}
+
 TEST_F(FixRunTest, BackupNeverReplacesAnOlderBackup) {
     const std::string path = PlaceConfig("router.xml", "router.bin", true);
     WriteFile(configDir / "router_20060315143005.bak", "the older backup");
@@ -467,6 +517,92 @@ TEST_F(FixRunTest, AWrongPasswordLeavesVerboseModeOn) {
     run.lblReport_MouseUp(2, 1);
     EXPECT_TRUE(modGen::VerboseMode);
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(FixRunTest, SavesThatDoNotReadBackEndInTheErrorExitAndWriteNothing) {
+    using Serialiser = std::function<std::string(const modXML::XmlDocument&)>;
+    using Packer = std::function<std::string(std::string_view)>;
+    const Serialiser cutShort = [](const modXML::XmlDocument& doc) {
+        const std::string xml = doc.Xml();
+        return xml.substr(0, xml.rfind("</"));
+    };
+    const Packer damaged = [](std::string_view xml) {
+        std::string bin = modConvert::XmlToBin(xml);
+        bin.back() = static_cast<char>(bin.back() ^ 1);
+        return bin;
+    };
+    const Packer otherText = [](std::string_view xml) { return modConvert::XmlToBin(std::string(xml) + " "); };
+    const Packer noSignature = [](std::string_view xml) { return modConvert::XmlToBin(xml).substr(8); };
+    const Packer headerOnly = [](std::string_view xml) { return modConvert::XmlToBin(xml).substr(0, 19); };
+    const std::string notParsed = "Error -2147220735 - The fixed XML does not parse again (Start-end tags mismatch";
+    const std::string notRead = "Error -2147220735 - The packed config container does not read back as the XML it "
+                                "was packed from; nothing was saved";
+    const struct {
+        const char* name;
+        bool bin;
+        Serialiser serialise;
+        Packer pack;
+        std::string message;
+    } cases[] = {
+        {"XML cut short", false, cutShort, nullptr, notParsed},
+        {"container of XML cut short", true, cutShort, nullptr, notParsed},
+        {"payload damaged", true, nullptr, damaged, notRead},
+        {"other text packed", true, nullptr, otherText, notRead},
+        {"signature missing", true, nullptr, noSignature, notRead},
+        {"header cut short", true, nullptr, headerOnly, notRead},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        const std::string path = folder / (c.bin ? "router.bin" : "router.xml");
+        const std::string xml = Sample("router.xml");
+        WriteFile(path, c.bin ? modConvert::XmlToBin(xml) : xml);
+        ui.messages.clear();
+        auto run = StartRun(path);
+        if (c.serialise) run->Serialise = c.serialise;
+        if (c.pack) run->Pack = c.pack;
+
+        EXPECT_EQ(run->cmdDoAll_Click(), RunOutcome::Failed);
+
+        const auto texts = MessageTexts();
+        ASSERT_EQ(texts.size(), 1u) << "the check itself shows nothing";
+        EXPECT_EQ(texts[0].substr(0, c.message.size()), c.message);
+        EXPECT_EQ(ui.messages[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(ReadFile(path), c.bin ? modConvert::XmlToBin(xml) : xml);
+        EXPECT_EQ(ListFolder(folder.path()).size(), c.bin ? 2u : 1u) << "the config and its backup only";
+        EXPECT_EQ(modGen::ReportLog.find("Saved config file"), std::string::npos);
+    }
+}
+
+TEST_F(FixRunTest, XmlTooLargeForTheContainerReaderIsNotSavedIntoAContainer) {
+    // One value that no compression shrinks below the reader's room.
+    std::mt19937 random(7);
+    std::string value(70000, ' ');
+    for (char& c : value) c = static_cast<char>('a' + random() % 26);
+    WriteFile(programDir / "a_remote.fix", "[Router Fix]\r\np=/config/system/hostname\r\nv=" + value + "\r\n");
+    for (const bool bin : {true, false}) {
+        SCOPED_TRACE(bin ? "container" : "xml");
+        ui.messages.clear();
+        const std::string path = PlaceConfig("router.xml", bin ? "router.bin" : "router.xml", bin);
+        const std::string original = ReadFile(path);
+        auto run = StartRun(path);
+
+        const RunOutcome outcome = run->cmdDoAll_Click();
+
+        if (bin) {
+            EXPECT_EQ(outcome, RunOutcome::Failed);
+            const std::string size =
+                std::to_string(Sample("router.xml").size() - std::string("home-gateway").size() + value.size());
+            EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Error -2147220735 - The fixed XML has " + size +
+                                                               " bytes, more than the 66,203 bytes that can be read "
+                                                               "back from a config container; nothing was saved"});
+            EXPECT_EQ(ReadFile(path), original);
+        } else {
+            // An XML file has no such limit.
+            EXPECT_EQ(outcome, RunOutcome::Fixed);
+            EXPECT_NE(ReadFile(path).find(value), std::string::npos);
+        }
+    }
 }
 
 TEST_F(FixRunTest, CloseReleasesTheCipher) {

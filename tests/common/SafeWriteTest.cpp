@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using kestrune::RunError;
 using kestrune::WriteFileSafely;
@@ -18,10 +22,9 @@ using kestrune::test::WriteFile;
 
 namespace {
 
-// The number of the error the write raises, or 0.
-int ErrorNumberOf(const std::string& path, const std::string& bytes, WriteMode mode = WriteMode::Replace) {
+int ErrorNumberOf(const std::function<void()>& action) {
     try {
-        WriteFileSafely(path, bytes, mode);
+        action();
     } catch (const RunError& e) {
         return e.number();
     }
@@ -30,12 +33,26 @@ int ErrorNumberOf(const std::string& path, const std::string& bytes, WriteMode m
 
 }  // namespace
 
-TEST(WriteFileSafely, ReplacesTheContentAndKeepsThePermissions) {
+// Every test runs twice: with the unnamed file, and with the hidden
+// temporary file that file systems without unnamed files get.
+class SafeWrite : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { kestrune::detail::TryUnnamedFiles = GetParam(); }
+    void TearDown() override { kestrune::detail::TryUnnamedFiles = true; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, SafeWrite, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& param) {
+    return param.param ? "UnnamedFile" : "TemporaryFile";
+});
+
+TEST_P(SafeWrite, ReplacesTheContentAndKeepsThePermissions) {
     TempDir dir;
     const auto target = dir / "config.bin";
     WriteFile(target, "old content that is longer than the new one");
     ::chmod(target.c_str(), 0640);
+
     WriteFileSafely(target, "new");
+
     EXPECT_EQ(ReadFile(target), "new");
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
@@ -43,50 +60,75 @@ TEST(WriteFileSafely, ReplacesTheContentAndKeepsThePermissions) {
     EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"config.bin"});
 }
 
-TEST(WriteFileSafely, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
+TEST_P(SafeWrite, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
     TempDir dir;
     const auto target = dir / "config.bin";
-    WriteFile(target, std::string(10000, 'o'));
+    const std::string original(10000, 'o');
+    WriteFile(target, original);
     WriteFile(dir / "plainfile", "x");
-    std::filesystem::create_directory(dir / "folder");
+
     const struct {
         const char* name;
         std::function<int()> attempt;
-        int number;
+        int expectedNumber;
     } cases[] = {
         {"file-size limit below the new size",
          [&] {
-             const std::string bytes(20000, 'n');
-             return kestrune::test::RunWithFileSizeLimit(4096, [&] { return ErrorNumberOf(target, bytes); });
+             return kestrune::test::RunWithFileSizeLimit(4096, [&] {
+                 return ErrorNumberOf([&] { WriteFileSafely(target, std::string(20000, 'n')); });
+             });
          },
          61},
-        {"target is a folder", [&] { return ErrorNumberOf(dir / "folder", "n"); }, 75},
-        {"folder is a plain file", [&] { return ErrorNumberOf(dir / "plainfile/x", "n"); }, 76},
-        {"create-new over an existing file", [&] { return ErrorNumberOf(target, "n", WriteMode::CreateNew); }, 58},
+        {"target is a folder",
+         [&] {
+             std::filesystem::create_directory(dir / "folder");
+             return ErrorNumberOf([&] { WriteFileSafely(dir / "folder", "n"); });
+         },
+         75},
+        // Not "File already exists": a backup would take the folder for an older backup.
+        {"new file's name taken by a folder",
+         [&] { return ErrorNumberOf([&] { WriteFileSafely(dir / "folder", "n", WriteMode::CreateNew); }); }, 75},
+        {"folder is a plain file",
+         [&] { return ErrorNumberOf([&] { WriteFileSafely(dir / "plainfile/x", "n"); }); }, 76},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.attempt(), c.number);
-        EXPECT_EQ(ReadFile(target), std::string(10000, 'o'));
-        EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"config.bin", "folder", "plainfile"}));
+        EXPECT_EQ(c.attempt(), c.expectedNumber);
+        EXPECT_EQ(ReadFile(target), original);
+        for (const auto& name : ListFolder(dir.path())) {
+            EXPECT_EQ(name.find(".kestrune-"), std::string::npos) << name;
+        }
     }
 }
 
-TEST(WriteFileSafely, CreateNewWritesAFileThatDoesNotExist) {
+TEST_P(SafeWrite, CreateNewNeverReplacesAnExistingFile) {
     TempDir dir;
-    WriteFileSafely(dir / "backup.bak", "first", WriteMode::CreateNew);
-    EXPECT_EQ(ReadFile(dir / "backup.bak"), "first");
+    const auto target = dir / "backup.bak";
+    WriteFileSafely(target, "first", WriteMode::CreateNew);
+    try {
+        WriteFileSafely(target, "second", WriteMode::CreateNew);
+        FAIL() << "no error";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.number(), 58);
+        EXPECT_EQ(e.description(), "File already exists");
+    }
+    EXPECT_EQ(ReadFile(target), "first");
     EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"backup.bak"});
 }
 
 TEST(ErrorFromErrno, MapsSystemErrorsToTheTable) {
     const struct {
         int err;
-        const char* error;
-    } cases[] = {{EACCES, "70 Permission denied"}, {EROFS, "70 Permission denied"}, {ENOSPC, "61 Disk full"},
-                 {EIO, "57 Device I/O error"},     {EEXIST, "58 File already exists"}};
+        int number;
+    } cases[] = {
+        {EACCES, 70}, {EROFS, 70}, {ENOSPC, 61}, {EFBIG, 61}, {ENOTDIR, 76},
+        {EEXIST, 58}, {EISDIR, 75}, {EIO, 57},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
         const auto error = kestrune::ErrorFromErrno(c.err, "/tmp/x");
-        EXPECT_EQ(std::to_string(error.number()) + " " + error.description(), c.error);
+        EXPECT_EQ(error.number(), c.number);
+        EXPECT_EQ(error.description(), kestrune::StandardDescription(c.number));
+        EXPECT_FALSE(error.description().empty());
     }
 }

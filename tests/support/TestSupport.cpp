@@ -125,51 +125,121 @@ std::string ToHex(const std::string& bytes) {
 }  // namespace kestrune::test
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 
+#include <gtest/gtest.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 namespace kestrune::test {
 
 std::string CliPath() { return KESTRUNE_CLI_PATH; }
 
+namespace {
+
+// Where a child that could not start writes why, before it exits.
+[[noreturn]] void FailStart(int pipeFd, const char* step) {
+    const std::string why = std::string(step) + ": " + std::strerror(errno);
+    [[maybe_unused]] const ssize_t ignored = ::write(pipeFd, why.data(), why.size());
+    ::_exit(127);
+}
+
+// Sets the child up as options ask and starts the program; never returns.
+[[noreturn]] void StartChild(const std::vector<char*>& argv, const CliOptions& options, int outFd, int errFd,
+                             int whyFd) {
+    const int devnull = ::open("/dev/null", O_RDONLY);
+    ::dup2(devnull, 0);
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    if (!options.workDir.empty() && ::chdir(options.workDir.c_str()) != 0) FailStart(whyFd, "chdir");
+    if (options.fileSizeLimit) {
+        const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) FailStart(whyFd, "setrlimit");
+    }
+    if (options.unprivileged && ::geteuid() == 0) {
+        if (::setgroups(0, nullptr) != 0) FailStart(whyFd, "setgroups");
+        if (::setgid(UnprivilegedId) != 0) FailStart(whyFd, "setgid");
+        if (::setuid(UnprivilegedId) != 0) FailStart(whyFd, "setuid");
+    }
+    if (options.killAtFileSizeLimit && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+        FailStart(whyFd, "ptrace");
+    }
+    ::execv(argv[0], argv.data());
+    FailStart(whyFd, "execv");
+}
+
+bool HasSanitizerReport(const std::string& err) {
+    for (const char* mark : {"==ERROR: ", "runtime error: ", "Sanitizer:DEADLYSIGNAL"}) {
+        if (err.find(mark) != std::string::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 CliResult RunCli(const std::vector<std::string>& args, const std::string& workDir, int timeoutSeconds) {
+    CliOptions options;
+    options.workDir = workDir;
+    options.timeoutSeconds = timeoutSeconds;
+    return RunCli(args, options);
+}
+
+CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options) {
     int outPipe[2];
     int errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    const std::string cli = CliPath();
+    int whyPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0 || ::pipe2(whyPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    const std::string program = options.program.empty() ? CliPath() : options.program;
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(cli.c_str()));
+    argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int devnull = ::open("/dev/null", O_RDONLY);
-        ::dup2(devnull, 0);
-        ::dup2(outPipe[1], 1);
-        ::dup2(errPipe[1], 2);
-        if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(127);
-        ::execv(cli.c_str(), argv.data());
-        ::_exit(127);
-    }
+    if (pid == 0) StartChild(argv, options, outPipe[1], errPipe[1], whyPipe[1]);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
+    ::close(whyPipe[1]);
 
     CliResult result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    // The pipe closes at the exec; anything in it says why there was none.
+    char why[256];
+    ssize_t whyLength = 0;
+    while ((whyLength = ::read(whyPipe[0], why, sizeof why)) < 0 && errno == EINTR) {
+    }
+    ::close(whyPipe[0]);
+    if (whyLength > 0) {
+        result.notStarted.assign(why, static_cast<std::size_t>(whyLength));
+        ::close(outPipe[0]);
+        ::close(errPipe[0]);
+        ::waitpid(pid, nullptr, 0);
+        return result;
+    }
+
+    const bool traced = options.killAtFileSizeLimit;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
     bool killed = false;
-    while (open > 0) {
+    bool reaped = false;
+    int status = 0;
+    while (open > 0 || (traced && !reaped)) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 && !killed) {
             ::kill(pid, SIGKILL);
             killed = true;
         }
-        if (::poll(fds, 2, killed ? 1000 : static_cast<int>(left.count())) < 0) continue;
+        // A traced child stops without closing its pipes: look in on it often.
+        const int wait = traced ? 10 : killed ? 1000 : static_cast<int>(left.count());
+        if (::poll(fds, 2, wait) < 0 && errno != EINTR) throw std::runtime_error("poll");
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buffer[65536];
@@ -182,10 +252,27 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& workDi
                 --open;
             }
         }
+        if (!traced || reaped) continue;
+        int state = 0;
+        if (::waitpid(pid, &state, WNOHANG) != pid) continue;
+        if (!WIFSTOPPED(state)) {
+            status = state;
+            reaped = true;
+        } else if (WSTOPSIG(state) == SIGXFSZ) {
+            result.killedAtWrite = true;
+            ::kill(pid, SIGKILL);
+            killed = true;
+        } else if (WSTOPSIG(state) == SIGTRAP) {
+            // The stop after the exec: from here on the child dies with its tracer.
+            ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_EXITKILL);
+            ::ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+        } else {
+            ::ptrace(PTRACE_CONT, pid, nullptr, WSTOPSIG(state));
+        }
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    if (!reaped) ::waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (HasSanitizerReport(result.err)) ADD_FAILURE() << "kestrune-cli reported a sanitizer error:\n" << result.err;
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,17 +82,40 @@ std::string ToHex(const std::string& bytes);
 
 namespace kestrune::test {
 
-// What a run of the real kestrune-cli gave.
+// What a run of the real kestrune-cli gave. A sanitizer report on its
+// standard error fails the calling test, whatever the test checks.
 struct CliResult {
     int exitCode = -1;  // the exit code, or 128 + signal when it was killed
     std::string out;
     std::string err;
+    std::string notStarted;      // why it could not be started as asked; empty when it ran
+    bool killedAtWrite = false;  // killAtFileSizeLimit: it was killed there
+};
+
+// How RunCli starts the program.
+struct CliOptions {
+    std::string program;  // CliPath() when empty
+    std::string workDir;  // its working folder, when not empty
+    int timeoutSeconds = 30;
+    // Files may not grow past this many bytes (RLIMIT_FSIZE); the program
+    // ignores SIGXFSZ, so a write past it fails as on a full disk.
+    std::optional<unsigned long> fileSizeLimit;
+    // With fileSizeLimit: the program runs traced and is killed (SIGKILL) at
+    // the write that would pass the limit, with that many bytes written.
+    bool killAtFileSizeLimit = false;
+    // Permission bits bind the program: as root it becomes user and group
+    // 65534 first, so a folder without write permission is read-only to it.
+    bool unprivileged = false;
 };
 
 // Runs the built kestrune-cli with args, in folder workDir when it is not
 // empty, with standard input closed, and waits at most timeoutSeconds
 // before killing it.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& workDir = {}, int timeoutSeconds = 30);
+CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options);
+
+// The user and group that CliOptions::unprivileged runs as when started by root.
+inline constexpr unsigned UnprivilegedId = 65534;
 
 // The path of the built kestrune-cli.
 std::string CliPath();

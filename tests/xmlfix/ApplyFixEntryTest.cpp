@@ -103,3 +103,35 @@ TEST_F(ApplyFixEntry, APathStillMissingAfterCreationIsAnErrorAndIsCreatedOnce) {
         EXPECT_EQ(doc.Xml(), c.after);
     }
 }
+
+// A configuration nested deeper than a load accepts could be saved but never opened again.
+TEST_F(ApplyFixEntry, CreatesNoNestingDeeperThanALoadAccepts) {
+    const auto steps = [](int count) {
+        std::string path = "/r";
+        for (int i = 0; i < count; ++i) path += "/n";
+        return path;
+    };
+    // The root is level 1, so 999 steps below it reach the limit of 1000.
+    const struct {
+        const char* what;
+        std::string path;
+        bool created;
+    } cases[] = {
+        {"to the limit", steps(999), true},
+        {"one level more", steps(1000), false},
+        {"a key whose id child would pass the limit", steps(998) + "/k\xA4" "1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Load(Base);
+        const auto apply = [&] { modXML::ApplyFixEntry(doc, c.path, "", "v", "Fix 0"); };
+        if (c.created) {
+            apply();
+            modXML::XmlDocument again;
+            EXPECT_TRUE(again.Parse(doc.Xml()).ok);
+        } else {
+            ExpectRunError(apply, ErrorNumber::XmlNestingTooDeep, "it would nest elements 1001 levels deep");
+            EXPECT_EQ(doc.Xml(), Base);
+        }
+    }
+}
