@@ -1,5 +1,6 @@
 // Checksum speed (bench/compare.sh sets it beside the cksum program), and
 // the codec on a 64 KiB document.
+#include "QuietUserInterface.h"
 #include "container/modConvert.h"
 
 #include <benchmark/benchmark.h>
@@ -89,12 +90,7 @@ void BM_XmlToBin(benchmark::State& state) {
 }
 BENCHMARK(BM_XmlToBin)->Unit(benchmark::kMicrosecond);
 
-class SilentUserInterface : public kestrune::UserInterface {
-protected:
-    void DoShowMessage(const std::string&, kestrune::MessageIcon, const std::string&) override {}
-    std::string DoChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
-    std::string DoAskForText(const std::string&, const std::string&) override { return {}; }
-};
+using SilentUserInterface = kestrune::bench::QuietUserInterface;
 
 void BM_BytesToXml(benchmark::State& state) {
     const std::string xml = Document();

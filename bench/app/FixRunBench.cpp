@@ -1,6 +1,7 @@
 // A whole fix run of samples/router.bin in memory: the Fix button's call
 // chain with the file dialog answered by a script and nothing written.
 
+#include "QuietUserInterface.h"
 #include "app/FixRun.h"
 #include "common/modGen.h"
 
@@ -14,16 +15,10 @@ const std::string SampleFile = std::string(KESTRUNE_SOURCE_DIR) + "/samples/rout
 const std::string FixFolder = std::string(KESTRUNE_SOURCE_DIR) + "/fixes";
 
 // Answers every file dialog with the sample and keeps quiet otherwise.
-class ScriptedUserInterface : public kestrune::UserInterface {
-protected:
-    void DoShowMessage(const std::string&, kestrune::MessageIcon, const std::string&) override {}
-    std::string DoChooseFileToOpen(const std::string&, const std::string&) override { return SampleFile; }
-    std::string DoAskForText(const std::string&, const std::string&) override { return {}; }
-};
 
 // Unpack, load, the first fix of the list and the WEP fix, pack.
 void BM_FixRunDryRun(benchmark::State& state) {
-    ScriptedUserInterface ui;
+    kestrune::bench::QuietUserInterface ui(SampleFile);
     kestrune::FixRun run(ui, FixFolder);
     run.DryRun = true;
     run.Form_Load();
@@ -40,7 +35,7 @@ BENCHMARK(BM_FixRunDryRun)->Unit(benchmark::kMicrosecond);
 // What kestrune-cli fix does in one process besides starting: start-up
 // (fix list, first fix deciphered, WEP fix) and the run.
 void BM_StartUpAndFixRun(benchmark::State& state) {
-    ScriptedUserInterface ui;
+    kestrune::bench::QuietUserInterface ui(SampleFile);
     for (auto _ : state) {
         kestrune::FixRun run(ui, FixFolder);
         run.DryRun = true;

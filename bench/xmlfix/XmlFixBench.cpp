@@ -1,6 +1,7 @@
 // Load + 500 attribute edits + serialise on the largest corpus configuration;
 // bench/compare.sh times the same edits through kestrune-cli and xmlstarlet.
 
+#include "QuietUserInterface.h"
 #include "CorpusEdits.h"
 #include "common/modGen.h"
 #include "xmlfix/modXML.h"
@@ -13,12 +14,7 @@
 
 namespace {
 
-class SilentUserInterface : public kestrune::UserInterface {
-protected:
-    void DoShowMessage(const std::string&, kestrune::MessageIcon, const std::string&) override {}
-    std::string DoChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
-    std::string DoAskForText(const std::string&, const std::string&) override { return {}; }
-};
+using SilentUserInterface = kestrune::bench::QuietUserInterface;
 
 void LoadEditSerialise(benchmark::State& state) {
     const std::string file = kestrune::bench::CorpusFile();
