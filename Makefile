@@ -59,7 +59,7 @@ bench: setup
 # AppStream validators check it where they are installed.
 deb: setup
 	@cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_BUILD_TESTS=OFF \
-		-DKESTRUNE_STATIC_CLI=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+		-DKESTRUNE_STATIC_CLI=OFF \
 		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" > /dev/null
 	@cmake --build $(DEB_BUILD)
