@@ -4,10 +4,11 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+DEB_BUILD ?= build-deb
 FUZZ_SECONDS ?= 300
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test test-sanitize fuzz run bench clean
+.PHONY: all setup configure build test test-sanitize fuzz run bench deb clean
 
 all: build
 
@@ -51,5 +52,20 @@ bench: setup
 	@cmake --build $(BENCH_BUILD)
 	@bash bench/compare.sh $(BENCH_BUILD)
 
+# The Debian package kestrune_VERSION_ARCH.deb, here, from a Release build of
+# its own with Debian's compiler flags. Its programs link zlib and pugixml as
+# shared libraries, as Debian's policy asks (a library's security update
+# must reach every program that uses it); lintian and the desktop-entry and
+# AppStream validators check it where they are installed.
+deb: setup
+	@cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_BUILD_TESTS=OFF \
+		-DKESTRUNE_STATIC_CLI=OFF \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" > /dev/null
+	@cmake --build $(DEB_BUILD)
+	@cd $(DEB_BUILD) && cpack > /dev/null
+	@rm -f kestrune_*.deb && mv $(DEB_BUILD)/kestrune_*.deb . && ls kestrune_*.deb
+	@bash scripts/check-deb.sh kestrune_*.deb
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) kestrune_*.deb

@@ -10,6 +10,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   clang libclang-rt-14-dev
+  # the Debian package and its tests: cpack's dependency finder
+  # (dpkg-shlibdeps, file), man for the pages, the completion's framework
+  dpkg-dev file man-db bash-completion
 )
 
 missing=()

@@ -1,5 +1,8 @@
 #include "button/UltraButton.h"
 
+#include "button/UltraButtonAccessible.h"
+
+#include <QAccessible>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -308,6 +311,7 @@ UltraButton::UltraButton(QWidget* parent) : QWidget(parent) {
     pressedTextRect_ = QRect(2, 2, 0, 0);
     SetColours();
     InitProperties();
+    InstallUltraButtonAccessibility();
 }
 
 void UltraButton::SetBackcolour(std::uint32_t theCol) {
@@ -327,6 +331,7 @@ void UltraButton::SetForecolour(std::uint32_t theCol) {
 void UltraButton::SetCaption(const QString& newValue) {
     caption_ = newValue;
     SetAccessKey();
+    AnnounceCaption();
     DrawButton(ButtonState::Normal, true);
     emit PropertyChanged(QStringLiteral("TX"));
 }
@@ -387,6 +392,7 @@ void UltraButton::ReadProperties(PropertyBag& bag) {
     setFont(font_);
     SetColours();
     SetAccessKey();
+    AnnounceCaption();
     DrawButton(ButtonState::Normal, true);
 }
 
@@ -445,17 +451,44 @@ QString UltraButton::AccessKeyOf(const QString& caption) {
     return QString(caption[second + 1]).toLower();
 }
 
+QString UltraButton::CaptionText(const QString& caption) {
+    QString text;
+    text.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] != u'&') {
+            text += caption[i];
+        } else if (i + 1 < caption.size() && caption[i + 1] == u'&') {
+            text += caption[++i];
+        }
+    }
+    return text;
+}
+
+QKeySequence UltraButton::AccessKeySequence() const {
+    // Qt names a character key by its upper-case code; half a surrogate pair names none.
+    if (accessKey_.isEmpty() || accessKey_[0].isSurrogate()) {
+        return {};
+    }
+    const auto key = static_cast<Qt::Key>(accessKey_[0].toUpper().unicode());
+    return QKeySequence(QKeyCombination(Qt::AltModifier, key));
+}
+
 void UltraButton::SetAccessKey() {
     accessKey_ = AccessKeyOf(caption_);
     if (shortcutId_ != 0) {
         releaseShortcut(shortcutId_);
         shortcutId_ = 0;
     }
-    // Qt names a character key by its upper-case code; half a surrogate pair names none.
-    if (!accessKey_.isEmpty() && !accessKey_[0].isSurrogate()) {
-        const auto key = static_cast<Qt::Key>(accessKey_[0].toUpper().unicode());
-        shortcutId_ = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, key)));
+    const QKeySequence key = AccessKeySequence();
+    if (!key.isEmpty()) {
+        shortcutId_ = grabShortcut(key);
     }
+}
+
+// The caption is the name screen readers announce, so they hear it change.
+void UltraButton::AnnounceCaption() {
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 std::uint32_t UltraButton::ShadeColour(std::uint32_t colour, std::int32_t amount) {
@@ -638,6 +671,11 @@ void UltraButton::HandleMouseUp(std::int16_t button, std::int16_t shift, float x
 }
 
 void UltraButton::AccessKeyPress() { HandleClick(); }
+
+void UltraButton::Press() {
+    lastButton_ = ButtonLeft;
+    HandleClick();
+}
 
 void UltraButton::HandleClick() {
     if (lastButton_ != ButtonLeft || !enabled_) {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QKeySequence>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -72,6 +73,9 @@ public:
     // The access key in lower case, or empty when the caption defines none.
     QString AccessKey() const { return accessKey_; }
 
+    // Alt with the access key, or empty when there is none.
+    QKeySequence AccessKeySequence() const;
+
     // The state last painted.
     ButtonState DrawState() const { return drawState_; }
 
@@ -88,6 +92,10 @@ public:
     // and Enter on the window's default button. Runs the click handling.
     void AccessKeyPress();
 
+    // A press from assistive technology, as a space-bar release ends one: it
+    // clicks after a right press too, and never while disabled.
+    void Press();
+
     // Paints state unless unforced and already painted with this caption; true when it painted.
     bool DrawButton(ButtonState state, bool force);
 
@@ -96,6 +104,9 @@ public:
 
     // The access key a caption defines, in lower case, or empty; only two "&" markers count.
     static QString AccessKeyOf(const QString& caption);
+
+    // A caption as it shows: access-key marks dropped, "&&" as one "&".
+    static QString CaptionText(const QString& caption);
 
 signals:
     // A saved property changed; key is its persistence key ("TX", "BCOL", …).
@@ -141,6 +152,7 @@ private:
     std::uint32_t SystemText() const;
     void SetColours();
     void SetAccessKey();
+    void AnnounceCaption();
     void MakeRegion();
     void Paint(ButtonState state);
     void PaintBorder(QPainter& painter) const;

@@ -1,5 +1,6 @@
 #include "ButtonTestSupport.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 
 using kestrune::ButtonState;
@@ -171,4 +172,31 @@ TEST_F(ButtonInput, ArrowKeysMoveTheFocus) {
         QTest::keyClick(&button, c.key);
         EXPECT_TRUE(host.Button(c.to).hasFocus());
     }
+}
+
+// A screen reader hears the caption as it shows and presses the button through
+// its action: after a right press too, never while disabled.
+TEST_F(ButtonInput, AssistiveTechnologyReadsTheShownCaptionAndPresses) {
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(&button);
+    ASSERT_NE(access, nullptr);
+    EXPECT_EQ(access->role(), QAccessible::Button);
+    const struct { const char* caption; const char* name; const char* key; } cases[] = {
+        {"&Fix!", "Fix!", "Alt+F"}, {"A && B &Close", "A & B Close", "Alt+C"}, {"Save && Exit", "Save & Exit", ""},
+        {"ab&", "ab", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        button.SetCaption(c.caption);
+        EXPECT_EQ(access->text(QAccessible::Name), QString(c.name));
+        EXPECT_EQ(access->text(QAccessible::Accelerator), QString(c.key));
+    }
+
+    QTest::mouseClick(&button, Qt::RightButton, Qt::NoModifier, Inside);
+    log.events.clear();
+    access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(log.events, QStringList({"Click"}));
+    button.SetEnabled(false);
+    EXPECT_TRUE(access->state().disabled);
+    access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(log.events, QStringList({"Click"}));
 }

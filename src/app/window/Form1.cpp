@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrune {
 namespace {
@@ -79,6 +80,7 @@ Form1::Form1(std::string programFolder, QtUserInterface::Dialogs dialogs, QWidge
     setFont(WindowFont(false));
     CreateControls();
     LoadButtonDesign();
+    LabelControlsForScreenReaders();
 
     run_->ShowReport = [this](const std::string& report) { ShowReport(report); };
     connect(cmdDoAll_, &UltraButton::Click, this, &Form1::cmdDoAll_Click);
@@ -155,6 +157,17 @@ void Form1::LoadButtonDesign() {
     }
     cmdDoAll_->ReadProperties(design->Bag(QStringLiteral("cmdDoAll")));
     cmdMore_->ReadProperties(design->Bag(QStringLiteral("cmdMore")));
+}
+
+// A screen reader names the fix list and the report box by the labels beside
+// them: a label's buddy is reported as labelled by it, and the name serves
+// where the reader asks the control itself.
+void Form1::LabelControlsForScreenReaders() {
+    const std::pair<QLabel*, QWidget*> labelled[] = {{lblFix_, cboFixes_}, {lblReport_, txtReport_}};
+    for (const auto& [label, control] : labelled) {
+        label->setBuddy(control);
+        control->setAccessibleName(label->text());
+    }
 }
 
 void Form1::Form_Load() {

@@ -53,6 +53,7 @@ protected:
 private:
     void CreateControls();
     void LoadButtonDesign();
+    void LabelControlsForScreenReaders();
     void Form_Load();
     void cboFixes_Click(int index);
     void cmdDoAll_Click();

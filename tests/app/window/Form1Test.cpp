@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -147,6 +148,63 @@ TEST_F(Form1Test, ControlsSitWhereTheLayoutPutsThemWithTheirTextsAndFonts) {
     EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 192));
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(Control<QPlainTextEdit>(*form, "txtReport")->isReadOnly());
+}
+
+// What a screen reader learns of each control through Qt's accessibility
+// interface; Fix is pressed through it too. On Linux a combo box's name is
+// its current item, so the list is known by the label it is labelled by.
+TEST_F(Form1Test, ScreenReadersKnowEachControlByItsLabelAndPressFix) {
+    auto form = Open();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const auto access = [&](const char* name) {
+        return QAccessible::queryAccessibleInterface(Control<QWidget>(*form, name));
+    };
+
+    const struct {
+        const char* control;
+        QAccessible::Role role;
+        const char* name;         // null: not the control's to say
+        const char* label;        // null: labelled by no label
+        const char* description;  // null: none
+        bool focused;
+    } controls[] = {
+        {"cmdDoAll", QAccessible::Button, "Fix!", nullptr, "Quick fix!", true},
+        {"cmdMore", QAccessible::Button, "Show Report", nullptr, "View the report", false},
+        {"cboFixes", QAccessible::ComboBox, nullptr, "Fix file:", nullptr, false},
+        {"txtReport", QAccessible::EditableText, "Fix report:", "Fix report:", nullptr, false},
+    };
+    for (const auto& c : controls) {
+        SCOPED_TRACE(c.control);
+        QAccessibleInterface* control = access(c.control);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->role(), c.role);
+        if (c.name != nullptr) {
+            EXPECT_EQ(control->text(QAccessible::Name), QString::fromLatin1(c.name));
+        }
+        const auto labels = control->relations(QAccessible::Label);
+        ASSERT_EQ(labels.size(), c.label != nullptr ? 1 : 0);
+        if (c.label != nullptr) {
+            EXPECT_EQ(labels[0].first->text(QAccessible::Name), QString::fromLatin1(c.label));
+        }
+        EXPECT_EQ(control->text(QAccessible::Description), QString::fromLatin1(c.description ? c.description : ""));
+        EXPECT_TRUE(control->state().focusable);
+        EXPECT_FALSE(control->state().disabled);
+        EXPECT_EQ(control->state().focused, c.focused);
+    }
+
+    QAccessibleActionInterface* more = access("cmdMore")->actionInterface();
+    ASSERT_NE(more, nullptr);
+    EXPECT_EQ(more->keyBindingsForAction(QAccessibleActionInterface::pressAction()), QStringList("Alt+R"));
+    more->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(access("cmdMore")->text(QAccessible::Name), "Hide Report");
+    EXPECT_EQ(access("cmdMore")->text(QAccessible::Description), "Close the report");
+
+    DialogScript script;
+    script.Cancel();
+    access("cmdDoAll")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(script.Kinds(), QStringList({"file"}));
 }
 
 TEST_F(Form1Test, ReportToggleSwitchesOnExactlyTheCollapsedHeight) {

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Completes command lines with data/kestrune-cli.bash, as bash-completion
+# loads it, and compares the candidates. Usage: CompletionTest.sh SOURCE_DIR KESTRUNE_CLI
+set -uo pipefail
+source /usr/share/bash-completion/bash_completion
+source "$1/data/kestrune-cli.bash"
+cli=$(realpath "$2")
+
+cd "$(mktemp -d)" && trap 'rm -rf "$PWD"' EXIT
+mkdir folder fixes
+touch a.bin b.XML c.fix fix_d.txt e.plain f.wep g.doc fixes/own.fix fixes/fix_own.txt
+
+failures=0
+# expect "LINE" "CANDIDATES": completing LINE (at its end) offers CANDIDATES.
+expect() {
+  COMP_LINE="$cli $1" COMP_POINT=${#COMP_LINE}
+  read -ra COMP_WORDS <<< "$COMP_LINE"
+  [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _kestrune_cli "$cli" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+  local got
+  got=$(printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd " ")
+  if [[ $got != "$2" ]]; then
+    echo "FAIL: '$1' offers '$got', expected '$2'"
+    failures=$((failures + 1))
+  fi
+}
+
+expect "d" "decrypt diff"
+expect "--v" "--version"
+expect "diff --" "--encrypt --help --partial"
+expect "diff " "a.bin b.XML fixes folder"
+expect "diff a.bin -o " "a.bin b.XML c.fix e.plain f.wep fix_d.txt fixes folder g.doc"
+expect "unpack " "a.bin fixes folder"
+expect "fix a.bin --" "--dry-run --fix --fix-dir --help --verbose"
+expect "fix a.bin --fix-dir " "fixes folder"
+expect "fix a.bin --fix-dir fixes --fix " "fix_own.txt own.fix"
+expect "encrypt " "c.fix e.plain f.wep fix_d.txt fixes folder"
+expect "show " "c.fix f.wep fix_d.txt fixes folder"
+expect "nonsense " ""
+
+echo "$failures failed"
+((failures == 0))
