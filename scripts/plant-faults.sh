@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Plants faults one at a time where a fault would hurt users (the writes
+# and backups, the fix engine's markers and paths, the container, the
+# cipher, the WEP decision, the save's check, the fix-file lines, the
+# window, the button) and runs the whole suite against each. A fault that
+# no test notices shows a missing test; run it before and after changing
+# the suite. Not part of `make test`: it rebuilds once per fault.
+#
+#   scripts/plant-faults.sh [-l] [NAME...]
+#     -l      list the faults
+#     NAME    plant only these
+#   BUILD (default build-faults) is the build folder it uses.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$root/build-faults}
+cd "$root"
+
+# name <TAB> file <TAB> Perl substitution that must change exactly one place
+faults=$(cat <<'TABLE'
+cipher-round-key	src/cipher/BlowfishCore.h	s{r \^= F<Index>\(t, l\) \^ t\.P\[15\];}{r ^= F<Index>(t, l) ^ t.P[14];}g
+container-room	src/container/modConvert.h	s{ReaderRoom = 66203;}{ReaderRoom = 66204;}g
+checksum-no-length	src/container/Checksum.cpp	s{for \(std::uint64_t n = data\.size\(\); n > 0;}{for (std::uint64_t n = 0; n > 0;}g
+button-corner-cut	src/button/UltraButton.cpp	s{\{0, 0\},     \{1, 0\},}{{0, 0},     {2, 0},}g
+button-pressed-bevel	src/button/UltraButton.cpp	s{DrawLine\(painter, 2, 2, 2, h - 2, ShadeColour\(base, -22\)\);}{DrawLine(painter, 2, 2, 2, h - 2, ShadeColour(base, -20));}g
+button-highlight	src/button/UltraButton.cpp	s{showFocusRect_ && \(hasFocus_ \|\| defaultIndication_\)}{showFocusRect_ && hasFocus_}g
+window-report-toggle	src/app/window/Form1.cpp	s{if \(Height\(\) == CollapsedHeight\)}{if (Height() != ExpandedHeight)}g
+verbose-shift-rule	src/app/FixRun.cpp	s{Button != 2 \|\| Shift != 1\)}{Button != 2 || (Shift & 1) == 0)}g
+fix-lines-lone-lf	src/app/FixFile.cpp	s{const std::size_t end = text\.find\("\\r\\n", start\);}{const std::size_t end = text.find("\\n", start);}g
+fix-entry0-reuse	src/app/FixFile.cpp	s#if \(!entries\[0\]\.Path\.empty\(\)\) \{#if (!entries.empty()) {#g
+TABLE
+)
+
+list_only=0
+if [ "${1:-}" = "-l" ]; then list_only=1; shift; fi
+wanted=("$@")
+
+selected() {
+    [ ${#wanted[@]} -eq 0 ] && return 0
+    local w
+    for w in "${wanted[@]}"; do [ "$w" = "$1" ] && return 0; done
+    return 1
+}
+
+if [ $list_only -eq 1 ]; then
+    printf '%s\n' "$faults" | cut -f1,2
+    exit 0
+fi
+
+bash scripts/setup.sh
+cmake -S . -B "$build" -G Ninja -DKESTRUNE_BUILD_BENCH=OFF > /dev/null
+cmake --build "$build" > /dev/null
+
+run_suite() {
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -j 2 --timeout 60 > "$build/faults-ctest.log" 2>&1) && return 0
+    return 1
+}
+
+echo "Baseline: the suite passes without faults"
+if ! run_suite; then
+    echo "The suite fails without any fault planted; see $build/faults-ctest.log" >&2
+    exit 1
+fi
+
+saved=""
+restore() {
+    if [ -n "$saved" ]; then
+        cp -p "$saved" "$current"
+        touch "$current"
+        rm -f "$saved"
+        saved=""
+    fi
+}
+trap restore EXIT INT TERM
+
+caught=0
+survived=0
+printf '| fault | where | result |\n|---|---|---|\n'
+while IFS=$'\t' read -r name file substitution; do
+    [ -z "$name" ] && continue
+    selected "$name" || continue
+    current=$root/$file
+    saved=$(mktemp)
+    cp -p "$current" "$saved"
+    if ! perl -0777 -i -pe '$n = '"$substitution"'; END { exit(($n || 0) == 1 ? 0 : 3) }' "$current"; then
+        restore
+        echo "| $name | $file | NOT PLANTED: the pattern does not match exactly once |"
+        survived=$((survived + 1))
+        continue
+    fi
+    if ! cmake --build "$build" > "$build/faults-build.log" 2>&1; then
+        restore
+        echo "| $name | $file | NOT PLANTED: does not compile |"
+        survived=$((survived + 1))
+        continue
+    fi
+    if run_suite; then
+        result="SURVIVED"
+        survived=$((survived + 1))
+    else
+        failed=$(sed -n 's/^ *[0-9]* - \([^ ]*\) .*/\1/p' "$build/faults-ctest.log")
+        count=$(printf '%s\n' "$failed" | grep -c . || true)
+        result="caught by $count: $(printf '%s\n' "$failed" | head -3 | paste -sd, -)"
+        caught=$((caught + 1))
+    fi
+    restore
+    echo "| $name | $file | $result |"
+done <<< "$faults"
+
+cmake --build "$build" > /dev/null
+echo
+echo "$caught caught, $survived not caught or not planted"
+[ $survived -eq 0 ]
