@@ -98,7 +98,7 @@ while IFS=$'\t' read -r name file substitution; do
         result="SURVIVED"
         survived=$((survived + 1))
     else
-        failed=$(sed -n 's/^ *[0-9]* - \([^ ]*\) .*/\1/p' "$build/faults-ctest.log")
+        failed=$(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$build/faults-ctest.log")
         count=$(printf '%s\n' "$failed" | grep -c . || true)
         result="caught by $count: $(printf '%s\n' "$failed" | head -3 | paste -sd, -)"
         caught=$((caught + 1))
