@@ -1,7 +1,6 @@
 #include "cli/Cli.h"
 
 #include "common/SafeWrite.h"
-#include "common/Latin1.h"
 
 #include <cstdio>
 #include <iostream>
@@ -58,10 +57,7 @@ void PrintMessage(const std::string& text, MessageIcon icon) {
     std::size_t start = 0;
     for (;;) {
         const auto end = text.find("\r\n", start);
-        // Messages are byte strings; the terminal reads UTF-8.
-        std::cerr << prefix
-                  << kestrune::Latin1ToUtf8(std::string_view(text).substr(
-                         start, end == std::string::npos ? std::string::npos : end - start))
+        std::cerr << prefix << std::string_view(text).substr(start, end == std::string::npos ? end : end - start)
                   << '\n';
         if (end == std::string::npos) break;
         start = end + 2;

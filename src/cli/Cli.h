@@ -78,7 +78,7 @@ private:
 };
 
 // Prints a message prefixed by its kind to standard error; CR LF inside the
-// text becomes one line each.
+// text becomes one line each. The text is UTF-8, as the terminal reads it.
 void PrintMessage(const std::string& text, MessageIcon icon);
 
 }  // namespace kestrune::cli

@@ -11,7 +11,7 @@ bool JustCreated = false;
 
 namespace {
 
-using kestrune::RunError;
+using detail::XmlError;
 
 unsigned char FoldCase(unsigned char c) {
     if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<unsigned char>(c + 0x20);
@@ -33,7 +33,7 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
     FindNode(doc, node, path);
     if (!node) {
         if (!mayCreate) {
-            throw RunError(kestrune::ErrorNumber::XmlPathNotCreated,
+            throw XmlError(kestrune::ErrorNumber::XmlPathNotCreated,
                            "The path " + path + " is still not found after its missing steps were created");
         }
         JustCreated = true;
@@ -51,7 +51,7 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
         if (attribute.empty()) {
             pugi::xml_node parent = node.parent();
             if (parent.type() != pugi::node_element) {
-                throw RunError(kestrune::ErrorNumber::XmlNoParentElement,
+                throw XmlError(kestrune::ErrorNumber::XmlNoParentElement,
                                "Cannot delete " + path + ": the root element has no parent element");
             }
             parent.remove_child(node);
@@ -99,12 +99,12 @@ void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string&
     // document as it was.
     if (value != DeleteMarker) {
         if (!attribute.empty() && !IsValidXmlName(attribute)) {
-            throw RunError(kestrune::ErrorNumber::XmlInvalidName,
+            throw XmlError(kestrune::ErrorNumber::XmlInvalidName,
                            "Cannot set " + attribute + " of " + path + ": \"" + attribute +
                                "\" is not a valid attribute name");
         }
         if (const auto bad = detail::ForbiddenCharacter(value)) {
-            throw RunError(kestrune::ErrorNumber::XmlEncodingError, "Cannot set " + path + ": the value holds character " +
+            throw XmlError(kestrune::ErrorNumber::XmlEncodingError, "Cannot set " + path + ": the value holds character " +
                                                                         std::to_string(*bad) +
                                                                         ", which XML cannot hold");
         }
