@@ -1,9 +1,12 @@
 #include "xmlfix/modXML.h"
 
+#include "xmlfix/Encoding.h"
 #include "xmlfix/Tree.h"
 
 #include "common/Errors.h"
 #include "common/modGen.h"
+
+#include <string_view>
 
 namespace modXML {
 
@@ -13,18 +16,23 @@ namespace {
 
 using detail::XmlError;
 
-unsigned char FoldCase(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<unsigned char>(c + 0x20);
+char32_t FoldCase(char32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
     return c;
 }
 
 // Letter case ignored, for the Latin-1 letters as well as the ASCII ones.
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i]))) return false;
+// The tree's text is taken character by character as it is, so that a
+// character a byte string cannot hold never equals the "?" it would become.
+bool EqualIgnoringCase(std::string_view treeText, const std::string& value) {
+    std::size_t i = 0;
+    for (const char c : value) {
+        if (i == treeText.size() ||
+            FoldCase(detail::NextCharacter(treeText, i)) != FoldCase(static_cast<unsigned char>(c))) {
+            return false;
+        }
     }
-    return true;
+    return i == treeText.size();
 }
 
 void Apply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
@@ -66,7 +74,7 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
 
     const std::string newValue = value == ClearMarker ? std::string() : value;
     if (attribute.empty()) {
-        if (EqualIgnoringCase(ElementText(node), newValue)) {
+        if (EqualIgnoringCase(detail::TreeText(node), newValue)) {
             ReportChange("Skipping change to " + path, "Skipping change to " + label);
         } else {
             SetElementText(node, newValue);
@@ -74,11 +82,11 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
         }
         return;
     }
-    const std::optional<std::string> current = GetAttribute(node, attribute);
+    const pugi::xml_attribute current = node.attribute(detail::ToTree(attribute).c_str());
     if (!current) {
         SetAttribute(node, attribute, newValue);
         ReportChange("Creating " + attribute + " of " + path + " to " + newValue, "Creating " + label);
-    } else if (EqualIgnoringCase(*current, newValue)) {
+    } else if (EqualIgnoringCase(current.value(), newValue)) {
         ReportChange("Skipping change to " + attribute + " of " + path, "Skipping change to " + label);
     } else {
         SetAttribute(node, attribute, newValue);

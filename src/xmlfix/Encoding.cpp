@@ -217,20 +217,14 @@ std::string EncodeDocument(std::string_view utf8, DocumentEncoding encoding) {
     const std::size_t width =
         encoding == DocumentEncoding::Utf32LE || encoding == DocumentEncoding::Utf32BE ? 4 : 2;
     for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t start = i;
-        char32_t cp = 0;
-        const bool valid = NextCodePoint(utf8, i, cp);
         if (encoding == DocumentEncoding::Latin1) {
-            // A character Latin-1 cannot hold becomes "?"; a stray byte that
-            // is no UTF-8 is taken as the Latin-1 character it already is.
-            if (!valid) {
-                out.push_back(utf8[start]);
-            } else {
-                out.push_back(cp <= 0xFF ? static_cast<char>(cp) : '?');
-            }
+            // A character Latin-1 cannot hold becomes "?".
+            const char32_t c = NextCharacter(utf8, i);
+            out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
             continue;
         }
-        if (!valid) cp = 0xFFFD;
+        char32_t cp = 0;
+        if (!NextCodePoint(utf8, i, cp)) cp = 0xFFFD;
         if (width == 2 && cp >= 0x10000) {
             AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10), 2, bigEndian);
             AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF), 2, bigEndian);
@@ -245,5 +239,11 @@ std::string Latin1ToUtf8(std::string_view bytes) { return kestrune::Latin1ToUtf8
 
 // Characters above 255, which a byte string cannot hold, become "?".
 std::string Utf8ToLatin1(std::string_view utf8) { return EncodeDocument(utf8, DocumentEncoding::Latin1); }
+
+char32_t NextCharacter(std::string_view utf8, std::size_t& i) {
+    const std::size_t start = i;
+    char32_t cp = 0;
+    return NextCodePoint(utf8, i, cp) ? cp : static_cast<unsigned char>(utf8[start]);
+}
 
 }  // namespace modXML::detail

@@ -32,4 +32,9 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // UTF-8 as a Latin-1 byte string.
 std::string Utf8ToLatin1(std::string_view utf8);
 
+// The character at i of UTF-8 text, with i moved past it. A byte that starts
+// no valid sequence is the Latin-1 character of its value, as Utf8ToLatin1
+// takes it.
+char32_t NextCharacter(std::string_view utf8, std::size_t& i);
+
 }  // namespace modXML::detail

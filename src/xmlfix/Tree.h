@@ -16,6 +16,8 @@ namespace modXML::detail {
 std::string ToTree(const std::string& bytes);
 // A text of the tree as a byte string; see Utf8ToLatin1.
 std::string FromTree(const char* utf8);
+// The element's text as the tree holds it (UTF-8): ElementText before FromTree.
+std::string TreeText(const pugi::xml_node& element);
 
 // Every error the engine raises. Its description may quote the fix or the
 // document (paths, names, keys, values), byte strings here; like every

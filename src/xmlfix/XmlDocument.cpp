@@ -319,7 +319,7 @@ pugi::xml_node detail::ElementOf(const pugi::xpath_node& match, const std::strin
     return match.node();
 }
 
-std::string ElementText(const pugi::xml_node& element) {
+std::string detail::TreeText(const pugi::xml_node& element) {
     std::string utf8;
     for (pugi::xml_node n = element.first_child(); n && n != element;) {
         if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) utf8 += n.value();
@@ -330,8 +330,10 @@ std::string ElementText(const pugi::xml_node& element) {
         while (n != element && !n.next_sibling()) n = n.parent();
         if (n != element) n = n.next_sibling();
     }
-    return detail::FromTree(utf8.c_str());
+    return utf8;
 }
+
+std::string ElementText(const pugi::xml_node& element) { return detail::FromTree(detail::TreeText(element).c_str()); }
 
 void SetElementText(pugi::xml_node element, const std::string& text) {
     RequireValue(text, detail::FromTree(element.name()));
