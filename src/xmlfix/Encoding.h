@@ -21,6 +21,8 @@ struct DecodedDocument {
 };
 
 // Detects the encoding (mark, layout of "<", Latin-1 declared, else UTF-8) and decodes without loss.
+// A declared encoding other than UTF-8 (or US-ASCII), UTF-16, UTF-32, Latin-1
+// or windows-1252 is refused: it could not be written back as it came.
 DecodedDocument DecodeDocument(std::string bytes);
 
 // The UTF-8 text in the given encoding, without a byte order mark.
