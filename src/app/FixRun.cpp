@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -33,9 +34,11 @@ bool IsFixFileName(const std::string& name) {
     return endsWith(".fix") || (lower.rfind("fix_", 0) == 0 && endsWith(".txt"));
 }
 
-bool FileExists(const std::string& path) {
+// A name that leads to nothing. Anything that is there, a folder or a pipe
+// included, is the chosen file, to be refused by name if it is no file.
+bool Missing(const std::string& path) {
     struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return path.empty() || (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR));
 }
 
 // A WEP fix that holds no path would make the run fail on its empty entry.
@@ -208,7 +211,11 @@ bool FixRun::OpenConfig() {
     // A run whose file is missing must not reach the previous run's document.
     ConfigLoaded = false;
     modXML::ConfigDoc.Release();
-    if (!FileExists(ChosenFile)) return false;
+    if (Missing(ChosenFile)) return false;
+    // A file that cannot be saved, or whose save would reach only one of its
+    // names, is refused before anything is read or backed up. A dry run
+    // refuses it too, as it is to tell what the real run would do.
+    RequireReplaceable(ChosenFile);
 
     ConfigFile = ChosenFile;
     if (Lower(modGen::GetExtension(ConfigFile)) == "bin") {
@@ -264,7 +271,7 @@ void FixRun::BackupConfig(const std::string& path) {
     try {
         const std::string ext = modGen::GetExtension(path);
         const std::string name = path.substr(0, path.size() - ext.size() - 1) + "_" + TimeStamp(Clock()) + ".bak";
-        WriteFileSafely(name, modGen::ReadWholeFile(path), WriteMode::CreateNew);
+        WriteFileSafely(name, modGen::ReadWholeFile(path), WriteMode::CreateNew, path);
     } catch (const RunError& e) {
         // Two runs in one second: the backup already there is the older one,
         // nearer the original, and is kept without a word.

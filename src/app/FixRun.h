@@ -75,7 +75,8 @@ public:
     void lblReport_MouseUp(int Button, int Shift);
 
     // The steps of the run, in the order the Fix button takes them.
-    // OpenConfig is false when the chosen file does not exist.
+    // OpenConfig is false when the chosen file does not exist, and raises
+    // RequireReplaceable's error for one that could not be saved.
     bool OpenConfig();
     void ApplyFixes();
     // Writes nothing unless the bytes read back, through the program's own

@@ -41,13 +41,13 @@ std::pair<std::string, std::string> SplitPath(const std::string& path, const std
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes) {
+void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes, const std::string& source) {
     if (!destination || destination->empty() || *destination == "-") {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         std::fflush(stdout);
         return;
     }
-    WriteFileSafely(*destination, bytes);
+    WriteFileSafely(*destination, bytes, WriteMode::Replace, source);
 }
 
 void PrintMessage(const std::string& text, MessageIcon icon) {
