@@ -41,7 +41,7 @@ bool Missing(const std::string& path) {
     return path.empty() || (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR));
 }
 
-// A WEP fix that holds no path would make the run fail on its empty entry.
+// A fix that holds no path would make the run fail on its empty entry.
 bool HasEntries(const FixEntryList& entries) {
     return std::any_of(entries.begin(), entries.end(), [](const FixEntry& e) { return !e.Path.empty(); });
 }
@@ -128,7 +128,7 @@ void FixRun::Form_Load() {
     Prepare();
     FillFixList();
     if (fixNames_.empty()) {
-        // The run still works: it applies the one empty entry, as for an empty fix file.
+        // One empty entry, as for an empty fix file: the run says no fix is loaded.
         FixEntries = FixEntryList{FixEntry{}};
         ui_.ShowMessage("No fix files (*.fix, fix_*.txt) were found in " + programFolder_ + ".",
                         MessageIcon::Warning);
@@ -175,6 +175,13 @@ void FixRun::lblReport_MouseUp(int Button, int Shift) {
 }
 
 RunOutcome FixRun::cmdDoAll_Click() {
+    // Without a fix the run could only fail, and only after a backup.
+    if (!HasEntries(FixEntries)) {
+        ui_.ShowMessage("No fix is loaded, so there is nothing to apply. Choose a fix that loads without a warning, "
+                        "or add fix files (*.fix, fix_*.txt) to " + programFolder_ + ".",
+                        MessageIcon::Warning);
+        return RunOutcome::NoFix;
+    }
     const std::string chosen = ui_.ChooseFileToOpen(ConfigFilter, programFolder_);
     if (chosen.empty()) return RunOutcome::Cancelled;
     ChosenFile = chosen;

@@ -19,6 +19,7 @@ namespace kestrune {
 
 // How a press of the Fix button ended.
 enum class RunOutcome {
+    NoFix,        // no fix is loaded: a warning said so; no file was chosen, read or written
     Cancelled,    // no file chosen: nothing happened
     MissingFile,  // the chosen file does not exist: nothing read, applied or saved
     NotLoaded,    // the configuration did not load; the loader told the user

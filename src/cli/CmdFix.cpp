@@ -83,7 +83,10 @@ int RunFix(const std::vector<std::string>& words) {
     }
 
     const RunOutcome outcome = run.cmdDoAll_Click();
-    if (outcome != RunOutcome::Cancelled && outcome != RunOutcome::MissingFile) PrintReport(modGen::ReportLog);
+    // Only a run that got as far as opening the file has a report of its own.
+    if (outcome == RunOutcome::NotLoaded || outcome == RunOutcome::Failed || outcome == RunOutcome::Fixed) {
+        PrintReport(modGen::ReportLog);
+    }
     return outcome == RunOutcome::Fixed ? ExitOk : ExitFailed;
 }
 

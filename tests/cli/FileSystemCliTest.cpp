@@ -28,6 +28,11 @@ namespace fs = std::filesystem;
 
 const std::string Refused = "warning: Error 75 - Path/File access error: ";
 
+std::string NoFixLoaded(const std::string& fixes) {
+    return "warning: No fix is loaded, so there is nothing to apply. Choose a fix that loads without a warning, or "
+           "add fix files (*.fix, fix_*.txt) to " + fixes + ".";
+}
+
 bool IsRoot() { return ::geteuid() == 0; }
 
 struct stat StatusOf(const std::string& path) {
@@ -180,6 +185,21 @@ TEST(FileSystemCli, EachKindOfFileIsFixedFaithfullyOrRefusedByName) {
                           Refused + fixes + "/fix.wep is a named pipe (FIFO), not a file"};
          },
          0, true, 1, nullptr},
+        {"named pipe as the fix: no fix is loaded", false,
+         [](const std::string& folder, const std::string& fixes) {
+             ::mkfifo((fixes + "/pipe.fix").c_str(), 0644);
+             auto args = Fix(PlaceConfig(folder + "/router.bin", 0644), fixes);
+             args.insert(args.end(), {"--fix", "pipe.fix"});
+             return Scene{args, folder + "/router.bin", NoFixLoaded(fixes)};
+         },
+         1, false, 0, nullptr},
+        {"no fix in the fix folder", false,
+         [](const std::string& folder, const std::string& fixes) {
+             fs::remove(fixes + "/fix_hostname.txt");
+             return Scene{Fix(PlaceConfig(folder + "/router.bin", 0644), fixes), folder + "/router.bin",
+                          NoFixLoaded(fixes)};
+         },
+         1, false, 0, nullptr},
         // The name as the file system has it, not its UTF-8 bytes read as Latin-1.
         {"folder name beyond ASCII", false,
          [](const std::string& folder, const std::string& fixes) {
