@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -33,12 +34,14 @@ bool IsFixFileName(const std::string& name) {
     return endsWith(".fix") || (lower.rfind("fix_", 0) == 0 && endsWith(".txt"));
 }
 
-bool FileExists(const std::string& path) {
+// A name that leads to nothing. Anything that is there, a folder or a pipe
+// included, is the chosen file, to be refused by name if it is no file.
+bool Missing(const std::string& path) {
     struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return path.empty() || (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR));
 }
 
-// A WEP fix that holds no path would make the run fail on its empty entry.
+// A fix that holds no path would make the run fail on its empty entry.
 bool HasEntries(const FixEntryList& entries) {
     return std::any_of(entries.begin(), entries.end(), [](const FixEntry& e) { return !e.Path.empty(); });
 }
@@ -125,7 +128,7 @@ void FixRun::Form_Load() {
     Prepare();
     FillFixList();
     if (fixNames_.empty()) {
-        // The run still works: it applies the one empty entry, as for an empty fix file.
+        // One empty entry, as for an empty fix file: the run says no fix is loaded.
         FixEntries = FixEntryList{FixEntry{}};
         ui_.ShowMessage("No fix files (*.fix, fix_*.txt) were found in " + programFolder_ + ".",
                         MessageIcon::Warning);
@@ -172,6 +175,13 @@ void FixRun::lblReport_MouseUp(int Button, int Shift) {
 }
 
 RunOutcome FixRun::cmdDoAll_Click() {
+    // Without a fix the run could only fail, and only after a backup.
+    if (!HasEntries(FixEntries)) {
+        ui_.ShowMessage("No fix is loaded, so there is nothing to apply. Choose a fix that loads without a warning, "
+                        "or add fix files (*.fix, fix_*.txt) to " + programFolder_ + ".",
+                        MessageIcon::Warning);
+        return RunOutcome::NoFix;
+    }
     const std::string chosen = ui_.ChooseFileToOpen(ConfigFilter, programFolder_);
     if (chosen.empty()) return RunOutcome::Cancelled;
     ChosenFile = chosen;
@@ -208,7 +218,11 @@ bool FixRun::OpenConfig() {
     // A run whose file is missing must not reach the previous run's document.
     ConfigLoaded = false;
     modXML::ConfigDoc.Release();
-    if (!FileExists(ChosenFile)) return false;
+    if (Missing(ChosenFile)) return false;
+    // A file that cannot be saved, or whose save would reach only one of its
+    // names, is refused before anything is read or backed up. A dry run
+    // refuses it too, as it is to tell what the real run would do.
+    RequireReplaceable(ChosenFile);
 
     ConfigFile = ChosenFile;
     if (Lower(modGen::GetExtension(ConfigFile)) == "bin") {
@@ -264,7 +278,7 @@ void FixRun::BackupConfig(const std::string& path) {
     try {
         const std::string ext = modGen::GetExtension(path);
         const std::string name = path.substr(0, path.size() - ext.size() - 1) + "_" + TimeStamp(Clock()) + ".bak";
-        WriteFileSafely(name, modGen::ReadWholeFile(path), WriteMode::CreateNew);
+        WriteFileSafely(name, modGen::ReadWholeFile(path), WriteMode::CreateNew, path);
     } catch (const RunError& e) {
         // Two runs in one second: the backup already there is the older one,
         // nearer the original, and is kept without a word.

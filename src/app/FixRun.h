@@ -19,6 +19,7 @@ namespace kestrune {
 
 // How a press of the Fix button ended.
 enum class RunOutcome {
+    NoFix,        // no fix is loaded: a warning said so; no file was chosen, read or written
     Cancelled,    // no file chosen: nothing happened
     MissingFile,  // the chosen file does not exist: nothing read, applied or saved
     NotLoaded,    // the configuration did not load; the loader told the user
@@ -75,7 +76,8 @@ public:
     void lblReport_MouseUp(int Button, int Shift);
 
     // The steps of the run, in the order the Fix button takes them.
-    // OpenConfig is false when the chosen file does not exist.
+    // OpenConfig is false when the chosen file does not exist, and raises
+    // RequireReplaceable's error for one that could not be saved.
     bool OpenConfig();
     void ApplyFixes();
     // Writes nothing unless the bytes read back, through the program's own

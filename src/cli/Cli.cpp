@@ -1,7 +1,6 @@
 #include "cli/Cli.h"
 
 #include "common/SafeWrite.h"
-#include "common/Latin1.h"
 
 #include <cstdio>
 #include <iostream>
@@ -42,13 +41,13 @@ std::pair<std::string, std::string> SplitPath(const std::string& path, const std
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes) {
+void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes, const std::string& source) {
     if (!destination || destination->empty() || *destination == "-") {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         std::fflush(stdout);
         return;
     }
-    WriteFileSafely(*destination, bytes);
+    WriteFileSafely(*destination, bytes, WriteMode::Replace, source);
 }
 
 void PrintMessage(const std::string& text, MessageIcon icon) {
@@ -58,10 +57,7 @@ void PrintMessage(const std::string& text, MessageIcon icon) {
     std::size_t start = 0;
     for (;;) {
         const auto end = text.find("\r\n", start);
-        // Messages are byte strings; the terminal reads UTF-8.
-        std::cerr << prefix
-                  << kestrune::Latin1ToUtf8(std::string_view(text).substr(
-                         start, end == std::string::npos ? std::string::npos : end - start))
+        std::cerr << prefix << std::string_view(text).substr(start, end == std::string::npos ? end : end - start)
                   << '\n';
         if (end == std::string::npos) break;
         start = end + 2;

@@ -54,8 +54,9 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
 std::pair<std::string, std::string> SplitPath(const std::string& path, const std::string& defaultFolder = ".");
 
 // Writes bytes to the file named by -o, or to standard output when the name
-// is empty or "-". Files are written with the safe writer; raises RunError.
-void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes);
+// is empty or "-". Files are written with the safe writer; a new one takes
+// the permissions of source, whose content it carries. Raises RunError.
+void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes, const std::string& source);
 
 // Shows the core's messages on standard error, one line each, prefixed by
 // their kind: "info: ", "warning: " or "error: ". The file to open is the
@@ -78,7 +79,7 @@ private:
 };
 
 // Prints a message prefixed by its kind to standard error; CR LF inside the
-// text becomes one line each.
+// text becomes one line each. The text is UTF-8, as the terminal reads it.
 void PrintMessage(const std::string& text, MessageIcon icon);
 
 }  // namespace kestrune::cli

@@ -89,7 +89,7 @@ int RunEncrypt(const std::vector<std::string>& args) {
         PrintMessage("The enciphered text did not decipher to the source. Nothing written.", MessageIcon::Critical);
         return ExitFailed;
     }
-    WriteOutput(destination, enciphered);
+    WriteOutput(destination, enciphered, source);
     return ExitOk;
 }
 
@@ -108,7 +108,7 @@ int RunDecrypt(const std::vector<std::string>& args) {
         PrintMessage(std::string(FileCorruptedMessage), MessageIcon::Warning);
         return ExitFailed;
     }
-    WriteOutput(parsed.Value("-o"), plain);
+    WriteOutput(parsed.Value("-o"), plain, source);
     return ExitOk;
 }
 

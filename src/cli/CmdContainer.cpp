@@ -95,7 +95,7 @@ int RunUnpack(const std::vector<std::string>& args) {
         PrintMessage("The payload does not decompress: " + Cause(result, facts) + ".", MessageIcon::Critical);
         return ExitFailed;
     }
-    WriteOutput(a.Value("-o"), result.xml);
+    WriteOutput(a.Value("-o"), result.xml, a.positional[0]);
     return ExitOk;
 }
 
@@ -111,7 +111,7 @@ int RunPack(const std::vector<std::string>& args) {
                          " bytes, more than the 66,203 bytes that unpack can read back.",
                      MessageIcon::Warning);
     }
-    WriteOutput(destination, bin);
+    WriteOutput(destination, bin, a.positional[0]);
     return ExitOk;
 }
 

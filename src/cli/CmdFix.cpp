@@ -46,7 +46,8 @@ const char* const FixUsage =
     "  --fix-dir DIR    the fix folder (default: the program's folder); its\n"
     "                   fix.wep is the WEP fix\n"
     "  --verbose        name every changed path and value in the report\n"
-    "  --dry-run        do everything in memory; write no backup and no file\n"
+    "  --dry-run        do everything in memory; write no backup and no file (a\n"
+    "                   file the real run would refuse is refused all the same)\n"
     "\n"
     "Exit status: 0 saved (or would have been, with --dry-run), 1 not saved,\n"
     "2 usage error.\n";
@@ -68,8 +69,9 @@ int RunFix(const std::vector<std::string>& words) {
 
     if (const auto fix = args.Value("--fix")) {
         const auto [folder, name] = SplitPath(*fix, fixDir);
+        // Anything that is there is loaded, so that the loader can say what is wrong with it.
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(modGen::AddBackslash(folder) + name, ec)) {
+        if (!std::filesystem::exists(modGen::AddBackslash(folder) + name, ec)) {
             PrintMessage("No fix file " + modGen::AddBackslash(folder) + name, MessageIcon::Critical);
             return ExitFailed;
         }
@@ -81,7 +83,10 @@ int RunFix(const std::vector<std::string>& words) {
     }
 
     const RunOutcome outcome = run.cmdDoAll_Click();
-    if (outcome != RunOutcome::Cancelled && outcome != RunOutcome::MissingFile) PrintReport(modGen::ReportLog);
+    // Only a run that got as far as opening the file has a report of its own.
+    if (outcome == RunOutcome::NotLoaded || outcome == RunOutcome::Failed || outcome == RunOutcome::Fixed) {
+        PrintReport(modGen::ReportLog);
+    }
     return outcome == RunOutcome::Fixed ? ExitOk : ExitFailed;
 }
 

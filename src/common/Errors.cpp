@@ -74,4 +74,18 @@ RunError ErrorFromErrno(int errnoValue, const std::string& path) {
     }
 }
 
+RunError FileAccessError(const std::string& path, const std::string& why) {
+    return RunError(ErrorNumber::PathFileAccessError,
+                    StandardDescription(ErrorNumber::PathFileAccessError) + ": " + path + " " + why);
+}
+
+RunError NotAFileError(const std::string& path, mode_t mode) {
+    // Links are followed before the question comes up; what is left besides these is a device.
+    const char* kind = S_ISDIR(mode)    ? "a folder"
+                       : S_ISFIFO(mode) ? "a named pipe (FIFO)"
+                       : S_ISSOCK(mode) ? "a socket"
+                                        : "a device";
+    return FileAccessError(path, std::string("is ") + kind + ", not a file");
+}
+
 }  // namespace kestrune

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <sys/types.h>
 
 namespace kestrune {
 
@@ -67,5 +68,13 @@ private:
 // The error the user sees for a failed system call on a file; errnoValue is
 // the call's errno, path the file it was about.
 RunError ErrorFromErrno(int errnoValue, const std::string& path);
+
+// "Path/File access error" (75) for a file the program will not read or
+// write as asked: the description names the file, then says why.
+RunError FileAccessError(const std::string& path, const std::string& why);
+
+// FileAccessError for a path that leads to a folder, a named pipe, a device
+// or a socket (as st_mode tells) instead of a file.
+RunError NotAFileError(const std::string& path, mode_t mode);
 
 }  // namespace kestrune

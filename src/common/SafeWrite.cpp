@@ -10,7 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace kestrune {
@@ -167,34 +170,108 @@ void SyncFolder(const std::string& target) {
     ::close(dir);
 }
 
-mode_t DefaultMode() {
+// The permission bits, owner and group a new file is given.
+struct Ownership {
+    mode_t bits = 0;
+    std::optional<std::pair<uid_t, gid_t>> owners;  // none: the process's own
+};
+
+Ownership OwnershipOf(const struct stat& st, mode_t keptBits) {
+    return {st.st_mode & keptBits, std::make_pair(st.st_uid, st.st_gid)};
+}
+
+// A new file is a copy of modeFrom (without its set-ID and sticky bits), or
+// else what the umask allows.
+Ownership NewFileOwnership(const std::string& modeFrom) {
+    if (!modeFrom.empty()) {
+        struct stat model {};
+        if (::stat(modeFrom.c_str(), &model) != 0) throw ErrorFromErrno(errno, modeFrom);
+        return OwnershipOf(model, 0777);
+    }
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
+    return {static_cast<mode_t>(0666 & ~mask), std::nullopt};
+}
+
+// Owner and group where the process may set them: root may set both, an
+// owner any group of their own. The group's bits go with the group: another
+// group must not gain what this one had.
+void GiveOwnership(int fd, const Ownership& ownership, const std::string& path) {
+    mode_t bits = ownership.bits;
+    if (ownership.owners) {
+        const auto [owner, group] = *ownership.owners;
+        if (::fchown(fd, owner, group) != 0 && ::fchown(fd, static_cast<uid_t>(-1), group) != 0) {
+            bits &= ~static_cast<mode_t>(S_IRWXG);
+        }
+    }
+    // After the owner: a change of owner clears the set-user-ID bit.
+    if (::fchmod(fd, bits) != 0) throw ErrorFromErrno(errno, path);
+}
+
+// The name a replacement lands on: symbolic links followed, a relative one
+// from the folder it lies in, to a file that need not exist yet.
+std::string FollowLinks(std::string path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code ec;
+        const std::filesystem::path to = std::filesystem::read_symlink(path, ec);
+        // No link (or nothing) there: this is the name. Any other trouble
+        // with it shows when the file is looked at.
+        if (ec) return path;
+        path = to.is_absolute() ? to.string() : FolderOf(path) + "/" + to.string();
+    }
+    throw ErrorFromErrno(ELOOP, path);
+}
+
+// The status of the file at target, or nothing when there is none yet.
+std::optional<struct stat> ExistingFile(const std::string& path, const std::string& target) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) return st;
+    if (errno == ENOENT) return std::nullopt;
+    throw ErrorFromErrno(errno, path);
+}
+
+// A file that cannot be written without loss: refused before anything is
+// written. Even root does not replace a file that has no write bit.
+void CheckReplaceable(const std::string& path, const std::string& target, const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) throw NotAFileError(path, st.st_mode);
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) throw FileAccessError(path, "is read-only");
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        throw FileAccessError(path, errno == EROFS ? "is on a read-only file system" : "is read-only for this user");
+    }
+    if (st.st_nlink > 1) {
+        throw FileAccessError(path, "has " + std::to_string(st.st_nlink) +
+                                        " names (hard links); a save would give only this one the new content");
+    }
 }
 
 }  // namespace
 
-void WriteFileSafely(const std::string& path, std::string_view bytes, WriteMode mode) {
-    mode_t permissions = DefaultMode();
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        // A folder is checked first: to CreateNew it is not a file that is
-        // already there (a backup would take it for an older backup).
-        if (S_ISDIR(st.st_mode)) throw ErrorFromErrno(EISDIR, path);
-        if (mode == WriteMode::CreateNew) throw RunError(ErrorNumber::FileAlreadyExists);
-        permissions = st.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        throw ErrorFromErrno(errno, path);
-    }
+void RequireReplaceable(const std::string& path) {
+    const std::string target = FollowLinks(path);
+    if (const auto st = ExistingFile(path, target)) CheckReplaceable(path, target, *st);
+}
 
-    PendingFile file(path);
-    if (::fchmod(file.fd(), permissions) != 0) throw ErrorFromErrno(errno, path);
+void WriteFileSafely(const std::string& path, std::string_view bytes, WriteMode mode, const std::string& modeFrom) {
+    // A new name is made where it is asked for; a replacement goes to the
+    // file a link leads to, so that the link stays.
+    const std::string target = mode == WriteMode::Replace ? FollowLinks(path) : path;
+    const auto existing = ExistingFile(path, target);
+    if (existing) {
+        // Checked first: to CreateNew a folder or a pipe is not a file that
+        // is already there (a backup would take it for an older backup).
+        if (!S_ISREG(existing->st_mode)) throw NotAFileError(path, existing->st_mode);
+        if (mode == WriteMode::CreateNew) throw RunError(ErrorNumber::FileAlreadyExists);
+        CheckReplaceable(path, target, *existing);
+    }
+    const Ownership ownership = existing ? OwnershipOf(*existing, 07777) : NewFileOwnership(modeFrom);
+
+    PendingFile file(target);
+    GiveOwnership(file.fd(), ownership, path);
     WriteAll(file.fd(), bytes, path);
     if (::fsync(file.fd()) != 0) throw ErrorFromErrno(errno, path);
     VerifyContent(file.fd(), bytes, path);
     file.Publish(mode);
-    SyncFolder(path);
+    SyncFolder(target);
 }
 
 }  // namespace kestrune

@@ -10,8 +10,11 @@ inline const std::string ApplicationTitle = "Kestrune";
 enum class MessageIcon { Information, Warning, Critical };
 
 // Everything the core asks of the person in front of it. The window, the
-// command line and the tests each supply their own. Texts are byte strings
-// (one Latin-1 character per byte); an implementation converts at its edge.
+// command line and the tests each supply their own. Its texts (messages,
+// titles, prompts, answers, paths) are UTF-8, as the desktop and the
+// terminal read them, with file names as the file system has them. The
+// report log and the XML engine's texts are Latin-1 byte strings instead;
+// one of those goes into a message through Latin1ToUtf8.
 class UserInterface {
 public:
     virtual ~UserInterface() = default;

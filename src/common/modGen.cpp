@@ -55,16 +55,23 @@ std::string AddBackslash(std::string_view path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is read. Anything else is refused before it is
+    // opened, so that no device is touched; a socket could not be opened
+    // anyway, and a named pipe would wait for a writer. The open cannot wait
+    // either (O_NONBLOCK) nor take a terminal for the process (O_NOCTTY),
+    // should something else have taken the name in between: the open file
+    // is looked at again before a byte is read.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw kestrune::NotAFileError(path, st.st_mode);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) throw kestrune::ErrorFromErrno(errno, path);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
 
-    struct stat st {};
     if (::fstat(fd, &st) != 0) throw kestrune::ErrorFromErrno(errno, path);
-    if (S_ISDIR(st.st_mode)) throw kestrune::ErrorFromErrno(EISDIR, path);
+    if (!S_ISREG(st.st_mode)) throw kestrune::NotAFileError(path, st.st_mode);
 
     // The size is a hint only: read until the end, whatever it turns out to be.
     // One byte of room past it lets the read that finds the end need no

@@ -36,7 +36,8 @@ std::string GetExtension(std::string_view path);
 std::string AddBackslash(std::string_view path);
 
 // The whole file as a byte string. A missing file raises "File not found"
-// (53); other failures raise the matching file error.
+// (53); a folder, pipe, device or socket "Path/File access error" (75) at
+// once, naming it; other failures raise the matching file error.
 std::string ReadWholeFile(const std::string& path);
 
 // Writes text as the whole content of path without ever leaving a half

@@ -1,9 +1,12 @@
 #include "xmlfix/modXML.h"
 
+#include "xmlfix/Encoding.h"
 #include "xmlfix/Tree.h"
 
 #include "common/Errors.h"
 #include "common/modGen.h"
+
+#include <string_view>
 
 namespace modXML {
 
@@ -11,20 +14,25 @@ bool JustCreated = false;
 
 namespace {
 
-using kestrune::RunError;
+using detail::XmlError;
 
-unsigned char FoldCase(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<unsigned char>(c + 0x20);
+char32_t FoldCase(char32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
     return c;
 }
 
 // Letter case ignored, for the Latin-1 letters as well as the ASCII ones.
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i]))) return false;
+// The tree's text is taken character by character as it is, so that a
+// character a byte string cannot hold never equals the "?" it would become.
+bool EqualIgnoringCase(std::string_view treeText, const std::string& value) {
+    std::size_t i = 0;
+    for (const char c : value) {
+        if (i == treeText.size() ||
+            FoldCase(detail::NextCharacter(treeText, i)) != FoldCase(static_cast<unsigned char>(c))) {
+            return false;
+        }
     }
-    return true;
+    return i == treeText.size();
 }
 
 void Apply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
@@ -33,7 +41,7 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
     FindNode(doc, node, path);
     if (!node) {
         if (!mayCreate) {
-            throw RunError(kestrune::ErrorNumber::XmlPathNotCreated,
+            throw XmlError(kestrune::ErrorNumber::XmlPathNotCreated,
                            "The path " + path + " is still not found after its missing steps were created");
         }
         JustCreated = true;
@@ -51,7 +59,7 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
         if (attribute.empty()) {
             pugi::xml_node parent = node.parent();
             if (parent.type() != pugi::node_element) {
-                throw RunError(kestrune::ErrorNumber::XmlNoParentElement,
+                throw XmlError(kestrune::ErrorNumber::XmlNoParentElement,
                                "Cannot delete " + path + ": the root element has no parent element");
             }
             parent.remove_child(node);
@@ -66,7 +74,7 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
 
     const std::string newValue = value == ClearMarker ? std::string() : value;
     if (attribute.empty()) {
-        if (EqualIgnoringCase(ElementText(node), newValue)) {
+        if (EqualIgnoringCase(detail::TreeText(node), newValue)) {
             ReportChange("Skipping change to " + path, "Skipping change to " + label);
         } else {
             SetElementText(node, newValue);
@@ -74,11 +82,11 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
         }
         return;
     }
-    const std::optional<std::string> current = GetAttribute(node, attribute);
+    const pugi::xml_attribute current = node.attribute(detail::ToTree(attribute).c_str());
     if (!current) {
         SetAttribute(node, attribute, newValue);
         ReportChange("Creating " + attribute + " of " + path + " to " + newValue, "Creating " + label);
-    } else if (EqualIgnoringCase(*current, newValue)) {
+    } else if (EqualIgnoringCase(current.value(), newValue)) {
         ReportChange("Skipping change to " + attribute + " of " + path, "Skipping change to " + label);
     } else {
         SetAttribute(node, attribute, newValue);
@@ -99,12 +107,12 @@ void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string&
     // document as it was.
     if (value != DeleteMarker) {
         if (!attribute.empty() && !IsValidXmlName(attribute)) {
-            throw RunError(kestrune::ErrorNumber::XmlInvalidName,
+            throw XmlError(kestrune::ErrorNumber::XmlInvalidName,
                            "Cannot set " + attribute + " of " + path + ": \"" + attribute +
                                "\" is not a valid attribute name");
         }
         if (const auto bad = detail::ForbiddenCharacter(value)) {
-            throw RunError(kestrune::ErrorNumber::XmlEncodingError, "Cannot set " + path + ": the value holds character " +
+            throw XmlError(kestrune::ErrorNumber::XmlEncodingError, "Cannot set " + path + ": the value holds character " +
                                                                         std::to_string(*bad) +
                                                                         ", which XML cannot hold");
         }

@@ -2,7 +2,8 @@
 
 #include "common/Latin1.h"
 
-#include <array>
+#include <algorithm>
+#include <initializer_list>
 
 namespace modXML::detail {
 namespace {
@@ -89,12 +90,18 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The value of encoding="..." in an XML declaration at the start of bytes,
-// lower-cased; empty when there is none.
-std::string DeclaredEncoding(std::string_view bytes) {
-    if (!StartsWith(bytes, "<?xml") || bytes.size() < 6 || !IsSpace(bytes[5])) return {};
-    const auto end = bytes.find("?>");
-    const std::string_view declaration = bytes.substr(0, end);
+// The value of encoding="..." in an XML declaration at the start of text,
+// as written, and where it starts; an empty name when there is none.
+struct Declared {
+    std::string name;
+    std::size_t offset = 0;
+};
+
+Declared DeclaredEncoding(std::string_view text) {
+    if (!StartsWith(text, "<?xml") || text.size() < 6 || !IsSpace(text[5])) return {};
+    const auto end = text.find("?>");
+    if (end == std::string_view::npos) return {};
+    const std::string_view declaration = text.substr(0, end);
     auto pos = declaration.find("encoding");
     if (pos == std::string_view::npos) return {};
     pos += 8;
@@ -105,22 +112,52 @@ std::string DeclaredEncoding(std::string_view bytes) {
     if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\'')) return {};
     const auto close = declaration.find(declaration[pos], pos + 1);
     if (close == std::string_view::npos) return {};
-    std::string name(declaration.substr(pos + 1, close - pos - 1));
-    for (char& c : name) c = Lower(c);
-    return name;
+    return {std::string(declaration.substr(pos + 1, close - pos - 1)), pos + 1};
+}
+
+bool IsOneOf(const Declared& declared, std::initializer_list<std::string_view> names) {
+    std::string lower = declared.name;
+    for (char& c : lower) c = Lower(c);
+    return std::find(names.begin(), names.end(), lower) != names.end();
 }
 
 // Windows-1252 is read as Latin-1 as well: the interface's byte strings are
 // Latin-1, so each byte still comes back as itself.
-bool IsLatin1Name(const std::string& name) {
-    static const std::array<const char*, 12> names = {
-        "iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "latin-1", "l1",
-        "windows-1252", "cp1252", "ibm819", "cp819", "iso-ir-100", "csisolatin1",
-    };
-    for (const char* n : names) {
-        if (name == n) return true;
+bool IsLatin1(const Declared& declared) {
+    return IsOneOf(declared, {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "latin-1", "l1", "windows-1252",
+                              "cp1252", "ibm819", "cp819", "iso-ir-100", "csisolatin1"});
+}
+
+// UTF-8 and its subset US-ASCII, UTF-16 and UTF-32, by any of their names.
+bool IsUnicode(const Declared& declared) {
+    return IsOneOf(declared, {"utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968", "iso646-us", "csascii",
+                              "utf-16", "utf-16le", "utf-16be", "utf16", "ucs-2", "iso-10646-ucs-2", "csunicode",
+                              "utf-32", "utf-32le", "utf-32be", "utf32", "ucs-4", "iso-10646-ucs-4"});
+}
+
+std::size_t UnitWidth(DocumentEncoding encoding) {
+    switch (encoding) {
+    case DocumentEncoding::Utf16LE:
+    case DocumentEncoding::Utf16BE:
+        return 2;
+    case DocumentEncoding::Utf32LE:
+    case DocumentEncoding::Utf32BE:
+        return 4;
+    default:
+        return 1;
     }
-    return false;
+}
+
+// Any other encoding would be read as UTF-8 and written back with its own
+// characters and UTF-8 ones mixed: such a document is not loaded at all.
+void RefuseUnsupportedEncoding(DecodedDocument& doc) {
+    const Declared declared = DeclaredEncoding(doc.utf8);
+    if (declared.name.empty() || IsUnicode(declared) || IsLatin1(declared)) return;
+    doc.ok = false;
+    doc.problem = "Unsupported encoding \"" + declared.name +
+                  "\" declared; only UTF-8, UTF-16, UTF-32, ISO-8859-1 and windows-1252 can be fixed";
+    // The declaration is ASCII: one unit per character up to the name.
+    doc.problemOffset = doc.byteOrderMark.size() + declared.offset * UnitWidth(doc.encoding);
 }
 
 void DecodeUnits(DecodedDocument& doc, std::string_view body, std::size_t width, bool bigEndian) {
@@ -182,7 +219,7 @@ DecodedDocument DecodeDocument(std::string bytes) {
             break;
         }
     }
-    if (!matched && IsLatin1Name(DeclaredEncoding(b))) doc.encoding = DocumentEncoding::Latin1;
+    if (!matched && IsLatin1(DeclaredEncoding(b))) doc.encoding = DocumentEncoding::Latin1;
 
     const std::string_view body = b.substr(doc.byteOrderMark.size());
     switch (doc.encoding) {
@@ -205,6 +242,7 @@ DecodedDocument DecodeDocument(std::string bytes) {
         DecodeUnits(doc, body, 4, doc.encoding == DocumentEncoding::Utf32BE);
         break;
     }
+    if (doc.ok) RefuseUnsupportedEncoding(doc);
     return doc;
 }
 
@@ -217,20 +255,14 @@ std::string EncodeDocument(std::string_view utf8, DocumentEncoding encoding) {
     const std::size_t width =
         encoding == DocumentEncoding::Utf32LE || encoding == DocumentEncoding::Utf32BE ? 4 : 2;
     for (std::size_t i = 0; i < utf8.size();) {
-        const std::size_t start = i;
-        char32_t cp = 0;
-        const bool valid = NextCodePoint(utf8, i, cp);
         if (encoding == DocumentEncoding::Latin1) {
-            // A character Latin-1 cannot hold becomes "?"; a stray byte that
-            // is no UTF-8 is taken as the Latin-1 character it already is.
-            if (!valid) {
-                out.push_back(utf8[start]);
-            } else {
-                out.push_back(cp <= 0xFF ? static_cast<char>(cp) : '?');
-            }
+            // A character Latin-1 cannot hold becomes "?".
+            const char32_t c = NextCharacter(utf8, i);
+            out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
             continue;
         }
-        if (!valid) cp = 0xFFFD;
+        char32_t cp = 0;
+        if (!NextCodePoint(utf8, i, cp)) cp = 0xFFFD;
         if (width == 2 && cp >= 0x10000) {
             AppendUnit(out, 0xD800 + ((cp - 0x10000) >> 10), 2, bigEndian);
             AppendUnit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF), 2, bigEndian);
@@ -245,5 +277,11 @@ std::string Latin1ToUtf8(std::string_view bytes) { return kestrune::Latin1ToUtf8
 
 // Characters above 255, which a byte string cannot hold, become "?".
 std::string Utf8ToLatin1(std::string_view utf8) { return EncodeDocument(utf8, DocumentEncoding::Latin1); }
+
+char32_t NextCharacter(std::string_view utf8, std::size_t& i) {
+    const std::size_t start = i;
+    char32_t cp = 0;
+    return NextCodePoint(utf8, i, cp) ? cp : static_cast<unsigned char>(utf8[start]);
+}
 
 }  // namespace modXML::detail

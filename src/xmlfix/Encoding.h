@@ -21,6 +21,8 @@ struct DecodedDocument {
 };
 
 // Detects the encoding (mark, layout of "<", Latin-1 declared, else UTF-8) and decodes without loss.
+// A declared encoding other than UTF-8 (or US-ASCII), UTF-16, UTF-32, Latin-1
+// or windows-1252 is refused: it could not be written back as it came.
 DecodedDocument DecodeDocument(std::string bytes);
 
 // The UTF-8 text in the given encoding, without a byte order mark.
@@ -31,5 +33,10 @@ std::string Latin1ToUtf8(std::string_view bytes);
 
 // UTF-8 as a Latin-1 byte string.
 std::string Utf8ToLatin1(std::string_view utf8);
+
+// The character at i of UTF-8 text, with i moved past it. A byte that starts
+// no valid sequence is the Latin-1 character of its value, as Utf8ToLatin1
+// takes it.
+char32_t NextCharacter(std::string_view utf8, std::size_t& i);
 
 }  // namespace modXML::detail

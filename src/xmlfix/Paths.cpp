@@ -16,7 +16,7 @@ using kestrune::ErrorNumber::XmlInvalidName;
 using kestrune::ErrorNumber::XmlNothingToCreateUnder;
 using kestrune::ErrorNumber::XmlNotAnElement;
 using kestrune::ErrorNumber::XmlQueryRejected;
-using kestrune::RunError;
+using detail::XmlError;
 
 const std::string Slash = "/";
 const std::string Separator(1, KeySeparator);
@@ -58,10 +58,10 @@ void FindNode(XmlDocument& doc, pugi::xml_node& node, const std::string& path) {
         // A quote would end the literal early and turn the rest of the key
         // into query syntax: it could select another element than asked.
         if (part.key.find('\'') != std::string::npos) {
-            throw RunError(XmlQueryRejected, "Invalid path " + path + ": the key " + part.key + " holds a quote (')");
+            throw XmlError(XmlQueryRejected, "Invalid path " + path + ": the key " + part.key + " holds a quote (')");
         }
         if (i + 1 < parts.size() && part.rest.empty()) {
-            throw RunError(XmlQueryRejected, "Invalid path " + path + ": no element name before the key after " +
+            throw XmlError(XmlQueryRejected, "Invalid path " + path + ": no element name before the key after " +
                                                  part.key);
         }
         keyed.push_back(std::move(part));
@@ -74,7 +74,7 @@ void FindNode(XmlDocument& doc, pugi::xml_node& node, const std::string& path) {
         if (!id) return;
         const pugi::xml_node element = id.node().parent();
         if (id.attribute() || element.type() != pugi::node_element) {
-            throw RunError(XmlNotAnElement, "The path " + path + " has a key that is not inside an element");
+            throw XmlError(XmlNotAnElement, "The path " + path + " has a key that is not inside an element");
         }
         context = element;
         namePath = keyed[i].rest;
@@ -103,13 +103,13 @@ pugi::xml_node FindDeepestNode(XmlDocument& doc, const std::string& path, std::s
 
 void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& path, const std::string& prefix) {
     detail::RequireLoaded(doc);
-    if (!parent) throw RunError(XmlNothingToCreateUnder, "Cannot create " + path + ": not even its first step exists");
+    if (!parent) throw XmlError(XmlNothingToCreateUnder, "Cannot create " + path + ": not even its first step exists");
     if (parent.type() != pugi::node_element) {
-        throw RunError(XmlNotAnElement, "Cannot create " + path + ": the node to create it under is not an element");
+        throw XmlError(XmlNotAnElement, "Cannot create " + path + ": the node to create it under is not an element");
     }
     if (prefix.size() > path.size() || path.compare(0, prefix.size(), prefix) != 0 ||
         (!prefix.empty() && prefix.size() < path.size() && path[prefix.size()] != '/')) {
-        throw RunError(kestrune::ErrorNumber::InvalidArgument, "Cannot create " + path + ": " + prefix +
+        throw XmlError(kestrune::ErrorNumber::InvalidArgument, "Cannot create " + path + ": " + prefix +
                                                                    " is not one of its prefixes");
     }
     if (prefix.size() == path.size()) return;
@@ -135,17 +135,17 @@ void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& pat
     std::size_t depth = steps.size() + (steps.back().key.empty() ? 0 : 1);
     for (pugi::xml_node n = parent; n.type() == pugi::node_element; n = n.parent()) ++depth;
     if (depth > detail::MaxElementDepth) {
-        throw RunError(kestrune::ErrorNumber::XmlNestingTooDeep,
+        throw XmlError(kestrune::ErrorNumber::XmlNestingTooDeep,
                        "Cannot create " + path + ": it would nest elements " + std::to_string(depth) +
                            " levels deep, more than the " + std::to_string(detail::MaxElementDepth) +
                            " a configuration may have");
     }
     for (const Step& step : steps) {
         if (!IsValidXmlName(step.name)) {
-            throw RunError(XmlInvalidName, "Cannot create " + path + ": \"" + step.name + "\" is not a valid element name");
+            throw XmlError(XmlInvalidName, "Cannot create " + path + ": \"" + step.name + "\" is not a valid element name");
         }
         if (const auto bad = detail::ForbiddenCharacter(step.key)) {
-            throw RunError(XmlEncodingError, "Cannot create " + path + ": the key holds character " +
+            throw XmlError(XmlEncodingError, "Cannot create " + path + ": the key holds character " +
                                                  std::to_string(*bad) + ", which XML cannot hold");
         }
     }

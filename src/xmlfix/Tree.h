@@ -2,6 +2,10 @@
 
 #include "xmlfix/modXML.h"
 
+#include "common/Errors.h"
+#include "common/Latin1.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -12,6 +16,15 @@ namespace modXML::detail {
 std::string ToTree(const std::string& bytes);
 // A text of the tree as a byte string; see Utf8ToLatin1.
 std::string FromTree(const char* utf8);
+// The element's text as the tree holds it (UTF-8): ElementText before FromTree.
+std::string TreeText(const pugi::xml_node& element);
+
+// Every error the engine raises. Its description may quote the fix or the
+// document (paths, names, keys, values), byte strings here; like every
+// error description it leaves the engine as UTF-8.
+inline kestrune::RunError XmlError(std::int32_t number, const std::string& description) {
+    return kestrune::RunError(number, kestrune::Latin1ToUtf8(description));
+}
 
 // Raises XmlNoDocument unless doc holds a document.
 void RequireLoaded(const XmlDocument& doc);

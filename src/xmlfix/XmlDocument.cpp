@@ -22,7 +22,7 @@ using kestrune::ErrorNumber::XmlInvalidName;
 using kestrune::ErrorNumber::XmlNoDocument;
 using kestrune::ErrorNumber::XmlNotAnElement;
 using kestrune::ErrorNumber::XmlQueryRejected;
-using kestrune::RunError;
+using detail::XmlError;
 
 // Line ends, white-space text, the declaration, comments, processing
 // instructions and the doctype all stay, so that nothing is lost on the way
@@ -188,7 +188,7 @@ pugi::xml_node FirstPlainMatch(const pugi::xml_node& from, const PlainStep* step
 
 void RequireValue(const std::string& value, const std::string& what) {
     if (const auto bad = detail::ForbiddenCharacter(value)) {
-        throw RunError(XmlEncodingError, "The value for " + what + " holds character " + std::to_string(*bad) +
+        throw XmlError(XmlEncodingError, "The value for " + what + " holds character " + std::to_string(*bad) +
                                              ", which XML cannot hold");
     }
 }
@@ -204,7 +204,7 @@ std::string ToTree(const std::string& bytes) { return Latin1ToUtf8(bytes); }
 std::string FromTree(const char* utf8) { return Utf8ToLatin1(utf8); }
 
 void RequireLoaded(const XmlDocument& doc) {
-    if (!doc.IsLoaded()) throw RunError(XmlNoDocument, "No XML document is loaded");
+    if (!doc.IsLoaded()) throw XmlError(XmlNoDocument, "No XML document is loaded");
 }
 
 std::optional<unsigned char> ForbiddenCharacter(const std::string& bytes) {
@@ -278,7 +278,7 @@ bool LoadConfigXML(XmlDocument& doc, const std::string& source, bool fromText, k
     const std::string failure =
         "XML load failed\r\n" + outcome.reason + "\r\nAt position " + std::to_string(outcome.position);
     modGen::AddReportLine(failure);
-    ui.ShowMessage(failure, kestrune::MessageIcon::Critical);
+    ui.ShowMessage(kestrune::Latin1ToUtf8(failure), kestrune::MessageIcon::Critical);
     doc.Release();
     return false;
 }
@@ -293,7 +293,7 @@ bool IsValidXmlName(const std::string& name) {
 
 pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::string& path) {
     if (path.find('\0') != std::string::npos) {
-        throw RunError(XmlQueryRejected, "Invalid path " + path + ": it holds a NUL character");
+        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": it holds a NUL character");
     }
     const std::string query = detail::ToTree(path);
     bool absolute = false;
@@ -306,7 +306,7 @@ pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::stri
         const pugi::xpath_query compiled(query.c_str());
         return compiled.evaluate_node(pugi::xpath_node(context));
     } catch (const pugi::xpath_exception& e) {
-        throw RunError(XmlQueryRejected, "Invalid path " + path + ": " + e.result().description() + " at offset " +
+        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": " + e.result().description() + " at offset " +
                                              std::to_string(e.result().offset));
     }
 }
@@ -314,12 +314,12 @@ pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::stri
 pugi::xml_node detail::ElementOf(const pugi::xpath_node& match, const std::string& path) {
     if (!match) return {};
     if (match.attribute() || match.node().type() != pugi::node_element) {
-        throw RunError(XmlNotAnElement, "The path " + path + " matches " + NodeKind(match) + ", not an element");
+        throw XmlError(XmlNotAnElement, "The path " + path + " matches " + NodeKind(match) + ", not an element");
     }
     return match.node();
 }
 
-std::string ElementText(const pugi::xml_node& element) {
+std::string detail::TreeText(const pugi::xml_node& element) {
     std::string utf8;
     for (pugi::xml_node n = element.first_child(); n && n != element;) {
         if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) utf8 += n.value();
@@ -330,8 +330,10 @@ std::string ElementText(const pugi::xml_node& element) {
         while (n != element && !n.next_sibling()) n = n.parent();
         if (n != element) n = n.next_sibling();
     }
-    return detail::FromTree(utf8.c_str());
+    return utf8;
 }
+
+std::string ElementText(const pugi::xml_node& element) { return detail::FromTree(detail::TreeText(element).c_str()); }
 
 void SetElementText(pugi::xml_node element, const std::string& text) {
     RequireValue(text, detail::FromTree(element.name()));
@@ -346,12 +348,12 @@ std::optional<std::string> GetAttribute(const pugi::xml_node& element, const std
 }
 
 void SetAttribute(pugi::xml_node element, const std::string& name, const std::string& value) {
-    if (!IsValidXmlName(name)) throw RunError(XmlInvalidName, name + " is not a valid attribute name");
+    if (!IsValidXmlName(name)) throw XmlError(XmlInvalidName, name + " is not a valid attribute name");
     RequireValue(value, name);
     const std::string treeName = detail::ToTree(name);
     pugi::xml_attribute attribute = element.attribute(treeName.c_str());
     if (!attribute) attribute = element.append_attribute(treeName.c_str());
-    if (!attribute) throw RunError(XmlNotAnElement, "Cannot set " + name + ": the node is not an element");
+    if (!attribute) throw XmlError(XmlNotAnElement, "Cannot set " + name + ": the node is not an element");
     attribute.set_value(detail::ToTree(value).c_str());
 }
 
@@ -360,9 +362,9 @@ void RemoveAttribute(pugi::xml_node element, const std::string& name) {
 }
 
 pugi::xml_node AppendElement(pugi::xml_node parent, const std::string& name) {
-    if (!IsValidXmlName(name)) throw RunError(XmlInvalidName, name + " is not a valid element name");
+    if (!IsValidXmlName(name)) throw XmlError(XmlInvalidName, name + " is not a valid element name");
     if (parent.type() != pugi::node_element) {
-        throw RunError(XmlNotAnElement, "Cannot create " + name + ": it would not be inside an element");
+        throw XmlError(XmlNotAnElement, "Cannot create " + name + ": it would not be inside an element");
     }
     pugi::xml_node child = parent.append_child(pugi::node_element);
     child.set_name(detail::ToTree(name).c_str());

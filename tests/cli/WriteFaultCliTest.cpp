@@ -160,19 +160,7 @@ protected:
         }
     }
 
-    // A copy of the program that user 65534 may run, wherever the build lies.
-    std::string UnprivilegedProgram() {
-        const std::string copy = programDir / "kestrune-cli";
-        if (!fs::exists(copy)) {
-            fs::copy_file(kestrune::test::CliPath(), copy);
-            fs::permissions(programDir.path(), fs::perms(0755));
-            fs::permissions(copy, fs::perms(0755));
-        }
-        return copy;
-    }
-
     TempDir fixDir;
-    TempDir programDir;
 };
 
 TEST_F(WriteFaults, AFullDiskOrAReadOnlyFolderIsReportedAndChangesNothing) {
@@ -210,7 +198,12 @@ TEST_F(WriteFaults, AFullDiskOrAReadOnlyFolderIsReportedAndChangesNothing) {
             if (c.write == Write::Backup) options.fileSizeLimit = 0;
         } else {
             options.unprivileged = true;
-            options.program = UnprivilegedProgram();
+            // Only the folder is read-only: its files are the user's own.
+            if (::geteuid() == 0) {
+                for (const auto& entry : fs::directory_iterator(folder.path())) {
+                    ::chown(entry.path().c_str(), kestrune::test::UnprivilegedId, kestrune::test::UnprivilegedId);
+                }
+            }
             fs::permissions(folder.path(), fs::perms(0555));
         }
 
@@ -242,7 +235,7 @@ TEST_F(WriteFaults, AFolderInTheOutputsPlaceIsReportedAndKept) {
         const CliResult r = RunCli(scene.args);
 
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "error: Error 75 - Path/File access error\n");
+        EXPECT_EQ(r.err, "error: Error 75 - Path/File access error: " + scene.output + " is a folder, not a file\n");
         ExpectUntouched(folder.path(), before, false);
     }
 }

@@ -90,6 +90,30 @@ TEST_P(SafeWrite, FailedWritesLeaveTheTargetWholeAndNoTemporaryFile) {
          [&] { return ErrorNumberOf([&] { WriteFileSafely(dir / "folder", "n", WriteMode::CreateNew); }); }, 75},
         {"folder is a plain file",
          [&] { return ErrorNumberOf([&] { WriteFileSafely(dir / "plainfile/x", "n"); }); }, 76},
+        // Replacing any of these would lose something: the pipe, what the
+        // file's permissions say, or the content its other name shows.
+        {"target is a named pipe",
+         [&] {
+             ::mkfifo((dir / "pipe").c_str(), 0600);
+             return ErrorNumberOf([&] { WriteFileSafely(dir / "pipe", "n"); });
+         },
+         75},
+        {"target has no write bit",
+         [&] {
+             ::chmod(target.c_str(), 0444);
+             const int number = ErrorNumberOf([&] { WriteFileSafely(target, "n"); });
+             ::chmod(target.c_str(), 0644);
+             return number;
+         },
+         75},
+        {"target has a second name",
+         [&] {
+             ::link(target.c_str(), (dir / "second").c_str());
+             const int number = ErrorNumberOf([&] { WriteFileSafely(target, "n"); });
+             ::unlink((dir / "second").c_str());
+             return number;
+         },
+         75},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

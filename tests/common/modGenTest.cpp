@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <utility>
 
 using kestrune::RunError;
@@ -84,18 +89,34 @@ TEST(ReadWholeFile, ReturnsEveryByteUnchanged) {
     }
 }
 
+// Anything but a file is refused at once, by name: a pipe without a writer
+// must not block, and a socket cannot even be opened.
 TEST(ReadWholeFile, RaisesTheFileErrorOfEachFailure) {
     TempDir dir;
     kestrune::test::WriteFile(dir / "plain", "x");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir / "socket";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const auto refused = [](const std::string& path, const std::string& kind) {
+        return "Path/File access error: " + path + " is " + kind + ", not a file";
+    };
     const struct {
         std::string path;
         int number;
-        const char* description;
+        std::string description;
     } cases[] = {
         {dir / "missing", 53, "File not found"},
         {dir / "no-such-folder/file", 76, "Path not found"},
         {dir / "plain/below-a-file", 76, "Path not found"},
-        {dir.path().string(), 75, "Path/File access error"},
+        {dir.path().string(), 75, refused(dir.path().string(), "a folder")},
+        {dir / "pipe", 75, refused(dir / "pipe", "a named pipe (FIFO)")},
+        {socketPath, 75, refused(socketPath, "a socket")},
+        {"/dev/zero", 75, refused("/dev/zero", "a device")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -107,6 +128,7 @@ TEST(ReadWholeFile, RaisesTheFileErrorOfEachFailure) {
             EXPECT_EQ(e.description(), c.description);
         }
     }
+    ::close(listener);
 }
 
 TEST(WriteWholeFile, WritesExactlyTheBytesOrReturnsFalseAndLeavesNothing) {

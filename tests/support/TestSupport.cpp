@@ -174,6 +174,20 @@ namespace {
     FailStart(whyFd, "execv");
 }
 
+// A copy of the program that user 65534 may start, made once; it goes
+// with the process.
+const std::string& UnprivilegedCopy() {
+    static const TempDir folder;
+    static const std::string copy = [] {
+        const std::string path = folder / "kestrune-cli";
+        std::filesystem::copy_file(CliPath(), path);
+        std::filesystem::permissions(folder.path(), std::filesystem::perms(0755));
+        std::filesystem::permissions(path, std::filesystem::perms(0755));
+        return path;
+    }();
+    return copy;
+}
+
 bool HasSanitizerReport(const std::string& err) {
     for (const char* mark : {"==ERROR: ", "runtime error: ", "Sanitizer:DEADLYSIGNAL"}) {
         if (err.find(mark) != std::string::npos) return true;
@@ -197,7 +211,9 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0 || ::pipe2(whyPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
-    const std::string program = options.program.empty() ? CliPath() : options.program;
+    const std::string program = !options.program.empty()                     ? options.program
+                                : options.unprivileged && ::geteuid() == 0 ? UnprivilegedCopy()
+                                                                           : CliPath();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -105,6 +105,8 @@ struct CliOptions {
     bool killAtFileSizeLimit = false;
     // Permission bits bind the program: as root it becomes user and group
     // 65534 first, so a folder without write permission is read-only to it.
+    // Unless program is given, it runs a copy that user may start wherever
+    // the build lies.
     bool unprivileged = false;
 };
 

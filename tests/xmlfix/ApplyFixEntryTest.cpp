@@ -14,7 +14,8 @@ const char* const Clear = "\xA5";
 
 using ApplyFixEntry = XmlFixTest;
 
-// Texts and values compare without regard to case, Latin-1 letters included.
+// Texts and values compare without regard to case, Latin-1 letters included,
+// and without losing what a byte string cannot hold.
 // An empty verbose line means no line at all.
 TEST_F(ApplyFixEntry, EachCaseChangesTheDocumentAndWritesItsLineInBothModes) {
     const struct { const char *what, *xml, *path, *attribute, *value, *verbose, *plain, *after; } cases[] = {
@@ -24,6 +25,10 @@ TEST_F(ApplyFixEntry, EachCaseChangesTheDocumentAndWritesItsLineInBothModes) {
          Base},
         {"Latin-1 text equal but for case", "<r><a>\xC3\x89t\xC3\xA9</a></r>", "/r/a", "", "\xE9T\xC9",
          "Skipping change to /r/a", "Skipping change to Fix 3", "<r><a>\xC3\x89t\xC3\xA9</a></r>"},
+        {"text beyond Latin-1 against its \"?\"", "<r><a>caf\xC3\xA9 \xE2\x82\xAC</a></r>", "/r/a", "", "CAF\xC9 ?",
+         "Changing /r/a to CAF\xC9 ?", "Changing Fix 3", "<r><a>CAF\xC3\x89 ?</a></r>"},
+        {"attribute beyond Latin-1 against its \"?\"", "<r><e x='\xE2\x82\xAC'/></r>", "/r/e", "x", "?",
+         "Changing x of /r/e to ?", "Changing Fix 3", "<r><e x='?'/></r>"},
         {"attribute absent", Base, "/r/e", "y", "1", "Creating y of /r/e to 1", "Creating Fix 3",
          "<r><a>Old</a><k><item><id>7</id><c>x</c></item></k><e x='Val' y=\"1\"/></r>"},
         {"attribute differs", Base, "/r/e", "x", "Other", "Changing x of /r/e to Other", "Changing Fix 3",

@@ -58,6 +58,7 @@ TEST_F(Fidelity, UnusualButValidConstructsComeBackByteForByte) {
         {"Latin-1 declared", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a x='\xE9'>\xFF\xA4</a>"},
         {"Windows-1252 declared", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\x80\x99</a>"},
         {"undeclared bytes that are not UTF-8", "<a>caf\xE9</a>"},
+        {"US-ASCII declared, a part of UTF-8", "<?xml version='1.0' encoding='US-ASCII'?><a>t</a>"},
         {"UTF-16LE with mark", "\xFF\xFE" + Widen("<a x='1'>t</a>\r\n", 2, false)},
         {"UTF-16BE without mark", Widen("<?xml version='1.0' encoding='UTF-16'?><a/>", 2, true)},
         {"UTF-32LE with mark", std::string("\xFF\xFE\0\0", 4) + Widen("<a>t</a>", 4, false)},

@@ -48,6 +48,10 @@ TEST_F(LoadConfigXML, MalformedTextIsReportedWithReasonAndInputPosition) {
         {"UTF-16 with an odd byte count", std::string("\xFF\xFE<\0a\0/\0>\0!", 11),
          "Incomplete UTF-16 character at the end", 10},
         {"nesting deeper than 1000 levels", Nested(1001), "Elements nested deeper than 1000 levels", 3000},
+        {"an encoding that could not be written back", "<?xml version='1.0' encoding='ISO-8859-15'?><a>\xA4</a>",
+         "Unsupported encoding \"ISO-8859-15\" declared; only UTF-8, UTF-16, UTF-32, ISO-8859-1 and windows-1252 "
+         "can be fixed",
+         30},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Errors.h"
+#include "common/Latin1.h"
 #include "common/modGen.h"
 #include "xmlfix/modXML.h"
 
@@ -33,14 +34,15 @@ protected:
     FakeUserInterface ui;
 };
 
-// Expects action to raise the RunError number with a description that names mention.
+// Expects action to raise the RunError number with a description that names
+// mention, a byte string as the engine was given it; descriptions are UTF-8.
 inline void ExpectRunError(const std::function<void()>& action, std::int32_t number, const std::string& mention = "") {
     try {
         action();
         ADD_FAILURE() << "no error raised";
     } catch (const RunError& e) {
         EXPECT_EQ(e.number(), number);
-        EXPECT_NE(e.description().find(mention), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find(Latin1ToUtf8(mention)), std::string::npos) << e.description();
     }
 }
 

@@ -185,6 +185,23 @@ int Form1::Height() const { return height() * TwipsPerPixel + TitleBand; }
 void Form1::SetHeight(int twips) {
     const int client = std::max(0, qRound(static_cast<double>(twips - TitleBand) / TwipsPerPixel));
     setFixedSize(Px(ClientWidthTwips), client);
+    ShowOnlyControlsInView();
+}
+
+// A control wholly below the client area cannot be seen, and hidden it
+// cannot take the focus either: no Tab, arrow key or click reaches the fix
+// list, where Down would load another fix and Return run it unseen. The
+// focus leaves such a control for the button that brings it back.
+void Form1::ShowOnlyControlsInView() {
+    QWidget* const lower[] = {lblFix_, cboFixes_, lblReport_, txtReport_};
+    QWidget* focused = focusWidget();
+    for (QWidget* control : lower) {
+        const bool inView = control->y() < height();
+        if (!inView && focused != nullptr && (focused == control || control->isAncestorOf(focused))) {
+            cmdMore_->setFocus();
+        }
+        control->setVisible(inView);
+    }
 }
 
 void Form1::cboFixes_Click(int index) {
@@ -219,6 +236,7 @@ void Form1::lblLink_Click() {
 }
 
 void Form1::ShowReport(const std::string& report) {
+    // The report log, unlike a message, holds Latin-1 byte strings.
     QString text = QString::fromLatin1(report);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     txtReport_->setPlainText(text);

@@ -62,6 +62,7 @@ private:
     void ShowReport(const std::string& report);
     void PressDefaultButton();
     void UpdateDefaultIndication(QWidget* focused);
+    void ShowOnlyControlsInView();
 
     std::unique_ptr<QtUserInterface> ui_;
     std::unique_ptr<FixRun> run_;

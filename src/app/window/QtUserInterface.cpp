@@ -23,7 +23,7 @@ void QtUserInterface::DoShowMessage(const std::string& text, MessageIcon icon, c
         boxIcon = QMessageBox::Critical;
         break;
     }
-    QMessageBox box(boxIcon, QString::fromLatin1(title), QString::fromLatin1(text), QMessageBox::Ok, owner_);
+    QMessageBox box(boxIcon, QString::fromUtf8(title), QString::fromUtf8(text), QMessageBox::Ok, owner_);
     box.exec();
 }
 
@@ -37,13 +37,13 @@ std::string QtUserInterface::DoChooseFileToOpen(const std::string& filter, const
 
 std::string QtUserInterface::DoAskForText(const std::string& prompt, const std::string& title) {
     bool ok = false;
-    const QString answer = QInputDialog::getText(owner_, QString::fromLatin1(title), QString::fromLatin1(prompt),
+    const QString answer = QInputDialog::getText(owner_, QString::fromUtf8(title), QString::fromUtf8(prompt),
                                                  QLineEdit::Normal, QString(), &ok);
-    return ok ? answer.toLatin1().toStdString() : std::string();
+    return ok ? answer.toUtf8().toStdString() : std::string();
 }
 
 QString QtFileFilter(const std::string& filter) {
-    const QStringList parts = QString::fromLatin1(filter).split(u'|');
+    const QStringList parts = QString::fromUtf8(filter).split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i < parts.size(); i += 2) {
         const QString patterns = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");

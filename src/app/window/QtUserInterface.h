@@ -11,9 +11,9 @@ class QWidget;
 namespace kestrune {
 
 // The window's dialogs: QMessageBox, QFileDialog and QInputDialog, all modal
-// over the owner. Texts cross from Latin-1 byte strings here; file names
-// cross in the file system's own encoding, so any name the system can hold
-// reaches the core intact.
+// over the owner. Texts cross as UTF-8; file names cross in the file
+// system's own encoding, so any name the system can hold reaches the core
+// intact.
 class QtUserInterface : public UserInterface {
 public:
     // Native: the desktop's file dialog where there is one. Qt: Qt's own,

@@ -20,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <vector>
+
 using kestrune::Form1;
 using kestrune::QtUserInterface;
 using kestrune::UltraButton;
@@ -375,6 +378,67 @@ TEST_F(Form1Test, ReturnPressesTheFocusedButtonOrElseTheFixButton) {
         EXPECT_TRUE(script.seen.empty());
         EXPECT_EQ(form->Height(), Form1::ExpandedHeight);
     }
+}
+
+// While the report is hidden, what lies below the window's edge takes no
+// focus: Tab and a button's arrow keys go round the two buttons, and the
+// focus leaves the fix list when the report is hidden, so that no key
+// loads or runs a fix unseen. Shown, the order is as ever.
+TEST_F(Form1Test, OnlyTheControlsInViewTakeTheFocus) {
+    auto form = Open();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto* list = Control<QComboBox>(*form, "cboFixes");
+    struct Press {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    };
+    const struct {
+        const char* name;
+        bool shown;
+        const char* from;
+        std::vector<Press> presses;
+        const char* to;
+    } rows[] = {
+        {"Tab, hidden", false, "cmdMore", {{Qt::Key_Tab}}, "cmdDoAll"},
+        {"Shift+Tab, hidden", false, "cmdDoAll", {{Qt::Key_Backtab}}, "cmdMore"},
+        {"Down, hidden", false, "cmdMore", {{Qt::Key_Down}}, "cmdDoAll"},
+        {"Left, hidden", false, "cmdDoAll", {{Qt::Key_Left}}, "cmdMore"},
+        {"hiding from the fix list, then Down", true, "cboFixes", {{Qt::Key_R, Qt::AltModifier}, {Qt::Key_Down}},
+         "cmdDoAll"},
+        {"Tab, shown", true, "cmdMore", {{Qt::Key_Tab}}, "cboFixes"},
+        {"Down, shown", true, "cmdMore", {{Qt::Key_Down}}, "cboFixes"},
+        {"Tab from the fix list, shown", true, "cboFixes", {{Qt::Key_Tab}}, "txtReport"},
+        {"Shift+Tab, shown", true, "cmdDoAll", {{Qt::Key_Backtab}}, "txtReport"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        form->SetHeight(row.shown ? Form1::ExpandedHeight : Form1::CollapsedHeight);
+        Control<QWidget>(*form, row.from)->setFocus();
+        for (const Press& press : row.presses) QTest::keyClick(QApplication::focusWidget(), press.key, press.modifiers);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QString::fromLatin1(row.to));
+        EXPECT_EQ(list->currentIndex(), 0);
+    }
+}
+
+// A message shows a file's name as the file system has it.
+TEST_F(Form1Test, MessagesShowNamesBeyondAsciiAsTheyAre) {
+    TempDir configs;
+    std::filesystem::create_directory(configs / "jos\xC3\xA9");
+    const std::string config = configs / "jos\xC3\xA9/router.bin";
+    WriteFile(config, "bytes");
+    std::filesystem::permissions(config, std::filesystem::perms::owner_read);
+
+    auto form = Open();
+    DialogScript script;
+    script.Choose(QString::fromUtf8(config)).Ok();
+    QTest::mouseClick(Control<UltraButton>(*form, "cmdDoAll"), Qt::LeftButton);
+
+    ASSERT_EQ(script.Kinds(), QStringList({"file", "message"}));
+    EXPECT_EQ(script.seen[1].text, "Error 75 - Path/File access error: " + QString::fromStdString(configs.path()) +
+                                       QStringLiteral("/jos\u00E9/router.bin is read-only"));
 }
 
 class UrlCatcher : public QObject {
