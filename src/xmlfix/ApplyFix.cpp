@@ -18,7 +18,8 @@ unsigned char FoldCase(unsigned char c) {
     return c;
 }
 
-// Letter case ignored, for the Latin-1 letters as well as the ASCII ones.
+}  // namespace
+
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -26,6 +27,8 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
     }
     return true;
 }
+
+namespace {
 
 void Apply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
            const std::string& label, bool mayCreate) {

@@ -92,6 +92,8 @@ std::string GetNodeValue(XmlDocument& doc, const std::string& path, const std::s
 // Applies one fix entry to doc and writes its report line.
 void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
                    const std::string& label);
+// True when ApplyFixEntry takes a and b for the same value: equal but for letter case, Latin-1 letters included.
+bool EqualIgnoringCase(const std::string& a, const std::string& b);
 // Appends verboseLine in verbose mode (modGen::VerboseMode), else plainLine.
 void ReportChange(const std::string& verboseLine, const std::string& plainLine);
 

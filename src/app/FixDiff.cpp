@@ -1,0 +1,485 @@
+#include "app/FixDiff.h"
+
+#include "app/DiffMatching.h"
+
+#include "common/Errors.h"
+#include "xmlfix/modXML.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+
+// How a diff becomes entries that the engine applies in order:
+//  1. deletions, from the last element to the first, addressed as the
+//     elements stand in before: a deletion never moves an element that a
+//     later deletion addresses by position;
+//  2. changes of attributes and texts of the elements both documents hold,
+//     addressed by what does not change (a key or an attribute that reads
+//     the same before and after, or the position among the siblings that
+//     stay), so that one change never misleads the path of the next;
+//  3. additions, parent before child, addressed as in after: the engine
+//     appends them behind the siblings that stay.
+// Every path is checked with FindNode against the document it describes.
+namespace kestrune {
+namespace {
+
+using namespace diff;
+
+// An empty element is added by removing an attribute it does not have: the
+// engine creates the missing element for any entry, and this is the one
+// entry that leaves it empty and still reports a line.
+const std::string AbsentAttribute = "new";
+
+const std::string NotLatin1 = "it holds a character that Latin-1 lacks, and a fix file is Latin-1";
+const std::string HoldsLineBreak = "it holds CR LF, which would end the line of the fix file";
+const std::string MarkerValue = "its value is a lone \xA4 or \xA5, which a fix reads as a marker";
+const std::string NoPath = "no path of the fix engine finds this element alone";
+const std::string OtherNodesDiffer = "a comment or processing instruction in it differs; a fix cannot make one";
+const std::string MixedText = "its text beside child elements differs; a fix sets an element's text only as all of its content";
+const std::string TextBesideOthers = "its text changed, and setting it would remove the comments or processing instructions in it";
+
+enum class Where {
+    Before,  // an element of before, as it stands before any entry
+    During,  // an element both hold, while the changes and additions run
+    Create,  // an element of after that an addition creates
+    After,   // an element of after, for naming it in a problem
+};
+
+bool IsOther(Node n) {
+    return !IsElement(n) && n.type() != pugi::node_pcdata && n.type() != pugi::node_cdata;
+}
+
+bool HasOtherNodes(Node e) {
+    for (Node n = e.first_child(); n; n = n.next_sibling()) {
+        if (IsOther(n)) return true;
+    }
+    return false;
+}
+
+// The comments, processing instructions, declaration and document type
+// directly inside e, as one text to compare.
+std::string OtherNodes(Node e) {
+    std::string all;
+    for (Node n = e.first_child(); n; n = n.next_sibling()) {
+        if (!IsOther(n)) continue;
+        all.append(1, static_cast<char>('0' + n.type())).append(n.name()).append(1, '\0').append(n.value());
+        for (const pugi::xml_attribute a : n.attributes()) all.append(1, '\0').append(a.name()).append("=").append(a.value());
+        all += '\n';
+    }
+    return all;
+}
+
+std::size_t IndexOf(const std::vector<Node>& nodes, Node n) {
+    return static_cast<std::size_t>(std::find(nodes.begin(), nodes.end(), n) - nodes.begin());
+}
+
+// As the engine reads a tree text.
+std::string LossyLatin1(std::string_view utf8) {
+    bool exact = true;
+    return Latin1Of(utf8, exact);
+}
+
+// An attribute value as a literal of a condition, when one can hold it.
+std::optional<std::string> LiteralOf(std::string_view utf8) {
+    const std::optional<std::string> bytes = ExactLatin1(utf8);
+    if (!bytes || bytes->find(modXML::KeySeparator) != std::string::npos || HoldsCrLf(*bytes)) return std::nullopt;
+    for (const char quote : {'\'', '"'}) {
+        if (bytes->find(quote) == std::string::npos) return quote + *bytes + quote;
+    }
+    return std::nullopt;
+}
+
+// What a step must tell apart.
+struct StepTask {
+    Node element;              // whose name, key and attributes the step may use
+    Node partner;              // when set, the key or attribute must read the same on it
+    std::vector<Node> rivals;  // same-named elements the step must not pick
+    std::size_t position = 0;  // from 1, when a position picks the element; 0 when none does
+    bool creating = false;     // only the steps the engine can create: the name alone, or a key
+};
+
+// Offers the steps for task to accept, in the order of the engine's means,
+// until one is accepted: the name alone, a key, an attribute, a position.
+void OfferSteps(const StepTask& task, const std::function<bool(const std::string&)>& accept) {
+    const std::optional<std::string> name = ExactLatin1(task.element.name());
+    if (!name) return;
+    if (task.rivals.empty() && accept(*name)) return;
+
+    const std::optional<std::string> key = KeyOf(task.element);
+    const std::optional<std::string> keyBytes = key ? KeyBytes(*key) : std::nullopt;
+    const bool keyAgrees = key && (!task.partner || KeyOf(task.partner) == key);
+    if (keyBytes && keyAgrees &&
+        std::none_of(task.rivals.begin(), task.rivals.end(), [&](Node r) { return HasIdText(r, *key); }) &&
+        accept(*name + modXML::KeySeparator + *keyBytes)) {
+        return;
+    }
+    if (task.creating) return;
+
+    for (const pugi::xml_attribute attribute : task.element.attributes()) {
+        const std::string_view value = attribute.value();
+        const pugi::xml_attribute partnerValue = task.partner.attribute(attribute.name());
+        if (task.partner && (!partnerValue || value != partnerValue.value())) continue;
+        const bool shared = std::any_of(task.rivals.begin(), task.rivals.end(), [&](Node r) {
+            const pugi::xml_attribute other = r.attribute(attribute.name());
+            return other && value == other.value();
+        });
+        const std::optional<std::string> attributeName = ExactLatin1(attribute.name());
+        const std::optional<std::string> literal = LiteralOf(value);
+        if (!shared && attributeName && literal && accept(*name + "[@" + *attributeName + "=" + *literal + "]")) return;
+    }
+    if (task.position > 0) accept(*name + "[" + std::to_string(task.position) + "]");
+}
+
+const void* NodeId(Node n) { return n.internal_object(); }
+
+// True when the last step of path is a keyed step.
+bool EndsKeyed(const std::string& path) {
+    return path.find(modXML::KeySeparator, path.rfind('/')) != std::string::npos;
+}
+
+class Differ {
+public:
+    Differ(modXML::XmlDocument& before, modXML::XmlDocument& after) : before_(before), after_(after) {}
+
+    ConfigDiff Run() {
+        const Node b = before_.Dom().document_element();
+        const Node a = after_.Dom().document_element();
+        if (OtherNodes(before_.Dom()) != OtherNodes(after_.Dom())) {
+            problems_.push_back({"/", "the declaration, the document type, or a comment or processing instruction "
+                                      "outside the root element differs; a fix cannot change them"});
+        }
+        if (std::string_view(b.name()) != a.name()) {
+            problems_.push_back({Describe(b, false), "the root element differs; a fix cannot replace it"});
+        } else {
+            Pair(b, a);
+            Visit(b, a);
+        }
+        ConfigDiff diff;
+        diff.Entries.assign(deletions_.rbegin(), deletions_.rend());
+        diff.Entries.insert(diff.Entries.end(), changes_.begin(), changes_.end());
+        diff.Entries.insert(diff.Entries.end(), additions_.begin(), additions_.end());
+        diff.Problems = std::move(problems_);
+        return diff;
+    }
+
+private:
+    void Pair(Node b, Node a) {
+        afterOf_[NodeId(b)] = a;
+        beforeOf_[NodeId(a)] = b;
+    }
+    Node AfterOf(Node b) const {
+        const auto it = afterOf_.find(NodeId(b));
+        return it == afterOf_.end() ? Node() : it->second;
+    }
+    Node BeforeOf(Node a) const {
+        const auto it = beforeOf_.find(NodeId(a));
+        return it == beforeOf_.end() ? Node() : it->second;
+    }
+
+    // b of before and a of after are the same element.
+    void Visit(Node b, Node a) {
+        if (OtherNodes(b) != OtherNodes(a)) Problem(a, true, OtherNodesDiffer);
+        CompareAttributes(b, a);
+        std::vector<Node> added;
+        bool keptChildren = false;
+        for (const Group& group : GroupChildren(b, a)) keptChildren |= PairUp(group, added);
+        CompareText(b, a, keptChildren);
+        for (Node child = b.first_child(); child; child = child.next_sibling()) {
+            if (!IsElement(child)) continue;
+            if (const Node match = AfterOf(child)) {
+                Visit(child, match);
+            } else {
+                Entry(deletions_, child, Where::Before, "", modXML::DeleteMarker, "Remove the element");
+            }
+        }
+        for (Node child : added) Create(child);
+    }
+
+    // Pairs the group's elements; records what a fix leaves out and adds
+    // the elements to add to added. True when an element stays.
+    bool PairUp(const Group& group, std::vector<Node>& added) {
+        const GroupMatch match = MatchGroup(group);
+        bool kept = false;
+        for (std::size_t i = 0; i < group.before.size(); ++i) {
+            if (match.afterOf[i] < 0) continue;
+            Pair(group.before[i], group.after[static_cast<std::size_t>(match.afterOf[i])]);
+            kept = true;
+        }
+        for (const auto& [j, why] : match.leftOut) Problem(group.after[j], true, why);
+        for (const std::size_t j : match.added) added.push_back(group.after[j]);
+        return kept;
+    }
+
+    void CompareAttributes(Node b, Node a) {
+        for (const pugi::xml_attribute attribute : a.attributes()) {
+            const pugi::xml_attribute old = b.attribute(attribute.name());
+            if (old && std::string_view(old.value()) == attribute.value()) continue;
+            const auto bytes = AttributeBytes(a, attribute);
+            if (!bytes) continue;
+            const auto& [name, value] = *bytes;
+            const bool caseOnly = old && modXML::EqualIgnoringCase(LossyLatin1(old.value()), value);
+            if (caseOnly) {
+                // The engine would skip a change of letter case alone.
+                Entry(changes_, b, Where::During, name, modXML::DeleteMarker,
+                      "Remove attribute " + name + ", to add it again in other letter case");
+            }
+            Entry(changes_, b, Where::During, name, value, (old && !caseOnly ? "Change attribute " : "Add attribute ") + name);
+        }
+        for (const pugi::xml_attribute attribute : b.attributes()) {
+            if (a.attribute(attribute.name())) continue;
+            const std::optional<std::string> name = ExactLatin1(attribute.name());
+            if (!name) {
+                Problem(a, true, NotLatin1);
+                continue;
+            }
+            Entry(changes_, b, Where::During, *name, modXML::DeleteMarker, "Remove attribute " + *name);
+        }
+    }
+
+    // The text of b once its element children that go are gone, against a's.
+    void CompareText(Node b, Node a, bool keptChildren) {
+        const std::string oldText = DirectText(b);
+        const std::string newText = DirectText(a);
+        if (Content(oldText) == Content(newText)) return;
+        if (HasElementChildren(a)) {
+            // Text can be cleared before the children are added, but not
+            // changed beside them.
+            if (Content(newText).empty() && !keptChildren && !HasOtherNodes(b)) {
+                Entry(changes_, b, Where::During, "", modXML::ClearMarker, "Clear the text");
+            } else {
+                Problem(a, true, MixedText);
+            }
+            return;
+        }
+        if (HasOtherNodes(b)) {
+            Problem(a, true, TextBesideOthers);
+            return;
+        }
+        if (Content(newText).empty()) {
+            Entry(changes_, b, Where::During, "", modXML::ClearMarker, "Clear the text");
+            return;
+        }
+        const std::optional<std::string> value = TextBytes(a, newText);
+        if (!value) return;
+        if (modXML::EqualIgnoringCase(LossyLatin1(oldText), *value)) {
+            // The engine would skip a change of letter case alone.
+            Entry(changes_, b, Where::During, "", modXML::ClearMarker, "Clear the text, to set it again in other letter case");
+        }
+        Entry(changes_, b, Where::During, "", *value, "Change the text");
+    }
+
+    // Adds the element a of after, its attributes, text and children.
+    void Create(Node a) {
+        const std::size_t first = additions_.size();
+        if (HasOtherNodes(a)) Problem(a, true, OtherNodesDiffer);
+        AddAttributes(a, first);
+        const std::string text = DirectText(a);
+        if (!Content(text).empty() && HasElementChildren(a)) {
+            Problem(a, true, MixedText);
+        } else if (!Content(text).empty()) {
+            if (const std::optional<std::string> value = TextBytes(a, text)) {
+                Entry(additions_, a, Where::Create, "", *value,
+                      additions_.size() == first ? "Add the element, with its text" : "Add its text");
+            }
+        }
+        // A keyed step creates the id child along with the element; only
+        // its attributes are left to add, once the element is there: an
+        // entry for the id child would create it a second time.
+        const std::optional<std::string> path = PathOf(a, Where::Create);
+        Node keyChild;
+        for (const Group& group : GroupChildren(Node(), a)) {
+            for (std::size_t j = 0; j < group.after.size(); ++j) {
+                const Node child = group.after[j];
+                if (path && EndsKeyed(*path) && std::string_view(child.name()) == "id") {
+                    keyChild = child;
+                } else if (auto why = WhyNotAddable(group.after, j, -1)) {
+                    Problem(child, true, *why);
+                } else {
+                    Create(child);
+                }
+            }
+        }
+        if (additions_.size() == first) {
+            Entry(additions_, a, Where::Create, AbsentAttribute, modXML::DeleteMarker, "Add the empty element");
+        }
+        if (keyChild) {
+            if (HasOtherNodes(keyChild)) Problem(keyChild, true, OtherNodesDiffer);
+            AddAttributes(keyChild, first);
+        }
+    }
+
+    // The entries that give a, being added, its attributes; the first entry
+    // of the addition is additions_[first].
+    void AddAttributes(Node a, std::size_t first) {
+        for (const pugi::xml_attribute attribute : a.attributes()) {
+            if (const auto bytes = AttributeBytes(a, attribute)) {
+                const auto& [name, value] = *bytes;
+                Entry(additions_, a, Where::Create, name, value,
+                      (additions_.size() == first ? "Add the element, with attribute " : "Add attribute ") + name);
+            }
+        }
+    }
+
+    // The name and value of an attribute of a as bytes for an entry;
+    // nothing, with the problem recorded, when a fix file cannot hold them.
+    std::optional<std::pair<std::string, std::string>> AttributeBytes(Node a, const pugi::xml_attribute& attribute) {
+        std::optional<std::string> name = ExactLatin1(attribute.name());
+        if (!name) {
+            Problem(a, true, NotLatin1);
+            return std::nullopt;
+        }
+        std::optional<std::string> value = TextBytes(a, attribute.value());
+        if (!value) return std::nullopt;
+        return std::make_pair(std::move(*name), std::move(*value));
+    }
+
+    // A text of a as the bytes of an entry's value; nothing, with the
+    // problem recorded, when a fix file cannot hold it.
+    std::optional<std::string> TextBytes(Node a, std::string_view utf8) {
+        std::optional<std::string> bytes = ExactLatin1(utf8);
+        if (!bytes) {
+            Problem(a, true, NotLatin1);
+        } else if (HoldsCrLf(*bytes)) {
+            Problem(a, true, HoldsLineBreak);
+        } else if (*bytes == modXML::DeleteMarker || *bytes == modXML::ClearMarker) {
+            Problem(a, true, MarkerValue);
+        } else {
+            return bytes;
+        }
+        return std::nullopt;
+    }
+
+    // Appends an entry for the element to list, or the problem that no path finds it.
+    void Entry(std::vector<FixEntry>& list, Node element, Where where, const std::string& attribute,
+               const std::string& value, const std::string& description) {
+        const std::optional<std::string> path = PathOf(element, where);
+        if (!path) {
+            Problem(where == Where::During ? AfterOf(element) : element, where != Where::Before, NoPath);
+            return;
+        }
+        list.push_back({*path, value, attribute, description});
+    }
+
+    // Records a problem once per element and reason; inAfter says which document element belongs to.
+    void Problem(Node element, bool inAfter, const std::string& reason) {
+        if (reported_.insert({NodeId(element), reason}).second) problems_.push_back({Describe(element, inAfter), reason});
+    }
+
+    // The path of element in the document where says, for the engine to find
+    // it alone, or nothing when none does.
+    std::optional<std::string> PathOf(Node element, Where where) {
+        auto& memo = paths_[static_cast<std::size_t>(where)];
+        if (const auto it = memo.find(NodeId(element)); it != memo.end()) return it->second;
+        std::optional<std::string> path = FindPath(element, where);
+        memo.emplace(NodeId(element), path);
+        return path;
+    }
+
+    std::optional<std::string> FindPath(Node element, Where where) {
+        if (where == Where::After && BeforeOf(element)) return PathOf(BeforeOf(element), Where::During);
+        const std::optional<std::string> prefix = ParentPath(element, where);
+        if (!prefix) return std::nullopt;
+        modXML::XmlDocument& doc = where == Where::Before ? before_ : after_;
+        const Node target = where == Where::During ? AfterOf(element) : element;
+        std::optional<std::string> path;
+        OfferSteps(Task(element, where), [&](const std::string& step) {
+            std::string candidate = *prefix + "/" + step;
+            if (!Finds(doc, candidate, target)) return false;
+            path = std::move(candidate);
+            return true;
+        });
+        return path;
+    }
+
+    // The path of element's parent, "" above the root element.
+    std::optional<std::string> ParentPath(Node element, Where where) {
+        const Node parent = element.parent();
+        if (!IsElement(parent)) return std::string();
+        if (where == Where::Create && BeforeOf(parent)) return PathOf(BeforeOf(parent), Where::During);
+        return PathOf(parent, where);
+    }
+
+    // The step's task for element: its rivals and position as the document where says has them.
+    StepTask Task(Node element, Where where) const {
+        StepTask task;
+        task.element = element;
+        const std::vector<Node> siblings = SameNamed(element.parent(), element.name());
+        if (where != Where::During) {
+            for (Node s : siblings) {
+                if (s != element) task.rivals.push_back(s);
+            }
+            task.creating = where == Where::Create;
+            if (where != Where::Create) task.position = IndexOf(siblings, element) + 1;
+            return task;
+        }
+        // While entries run, the siblings are those that stay, holding
+        // either value, and then those added behind them.
+        task.partner = AfterOf(element);
+        std::size_t rank = 0;
+        bool seen = false;
+        for (Node s : siblings) {
+            seen = seen || s == element;
+            if (s == element || !AfterOf(s)) continue;
+            task.rivals.push_back(s);
+            if (!seen) ++rank;
+        }
+        const std::vector<Node> afterSiblings = SameNamed(task.partner.parent(), task.partner.name());
+        for (Node s : afterSiblings) {
+            if (s != task.partner) task.rivals.push_back(s);
+        }
+        if (IndexOf(afterSiblings, task.partner) == rank) task.position = rank + 1;
+        return task;
+    }
+
+    static bool Finds(modXML::XmlDocument& doc, const std::string& path, Node target) {
+        Node found;
+        try {
+            modXML::FindNode(doc, found, path);
+        } catch (const RunError&) {
+            return false;
+        }
+        return found == target;
+    }
+
+    // A path that names element for a person, even where the engine finds no path.
+    std::string Describe(Node element, bool inAfter) {
+        if (const std::optional<std::string> path = PathOf(element, inAfter ? Where::After : Where::Before)) return *path;
+        const Node parent = element.parent();
+        bool exact = true;
+        const std::vector<Node> siblings = SameNamed(parent, element.name());
+        return (IsElement(parent) ? Describe(parent, inAfter) : std::string()) + "/" + Latin1Of(element.name(), exact) +
+               "[" + std::to_string(IndexOf(siblings, element) + 1) + "]";
+    }
+
+    modXML::XmlDocument& before_;
+    modXML::XmlDocument& after_;
+    std::unordered_map<const void*, Node> afterOf_, beforeOf_;
+    std::array<std::unordered_map<const void*, std::optional<std::string>>, 4> paths_;
+    std::set<std::pair<const void*, std::string>> reported_;
+    std::vector<FixEntry> deletions_, changes_, additions_;
+    std::vector<DiffProblem> problems_;
+};
+
+}  // namespace
+
+ConfigDiff DiffConfigs(modXML::XmlDocument& before, modXML::XmlDocument& after) {
+    return Differ(before, after).Run();
+}
+
+std::string FixFileText(const std::vector<FixEntry>& entries) {
+    std::string text(FixHeader);
+    for (const FixEntry& e : entries) {
+        text += "p=" + e.Path + "\r\n";
+        if (!e.Attribute.empty()) text += "a=" + e.Attribute + "\r\n";
+        text += "v=" + e.Value + "\r\nd=" + e.Description + "\r\n";
+    }
+    return text;
+}
+
+}  // namespace kestrune
