@@ -90,13 +90,14 @@ int RunDiff(const std::vector<std::string>& args) {
     const MessageIcon icon = partial ? MessageIcon::Warning : MessageIcon::Critical;
     for (const DiffProblem& problem : diff.Problems) PrintMessage(problem.Path + ": " + problem.Reason, icon);
     if (!diff.Problems.empty() && !partial) {
-        PrintMessage(std::to_string(diff.Problems.size()) +
-                         " difference(s) above cannot be made by a fix. Nothing written; --partial writes the rest.",
+        const std::size_t count = diff.Problems.size();
+        PrintMessage("A fix cannot make the " + std::to_string(count) + (count == 1 ? " difference" : " differences") +
+                         " above. Nothing written; --partial writes the rest.",
                      MessageIcon::Critical);
         return ExitFailed;
     }
     if (diff.Entries.empty()) {
-        PrintMessage("The fix has no entries: a fix makes no difference between the two.", MessageIcon::Information);
+        PrintMessage("The configurations do not differ: the fix has no entries.", MessageIcon::Information);
     }
 
     std::string text = FixFileText(diff.Entries);

@@ -158,6 +158,98 @@ private:
     int serial_ = 0;
 };
 
+// The entries as "path|attribute|value|description" lines.
+std::string EntryLines(const std::vector<kestrune::FixEntry>& entries) {
+    std::string lines;
+    for (const auto& e : entries) lines += e.Path + "|" + e.Attribute + "|" + e.Value + "|" + e.Description + "\n";
+    return lines;
+}
+
+kestrune::ConfigDiff Diff(const std::string& before, const std::string& after) {
+    modXML::XmlDocument b, a;
+    Load(b, before);
+    Load(a, after);
+    return DiffConfigs(b, a);
+}
+
+TEST(DiffConfigs, ChoosesTheEnginesMeansAndAnOrderThatApplies) {
+    const struct {
+        const char* before;
+        const char* after;
+        const char* entries;
+    } cases[] = {
+        {"<c><l><id>1</id><x a='1'/></l><l><id>2</id><x a='1'/></l></c>",
+         "<c><l><id>1</id><x a='1'/></l><l><id>2</id><x a='2'/></l></c>",
+         "/c/l\xA4" "2/x|a|2|Change attribute a\n"},
+        {"<c><r name='a' v='1'/><r name='b' v='1'/><r name='c'/></c>", "<c><r name='b' v='2'/></c>",
+         "/c/r[@name='c']||\xA4|Remove the element\n"
+         "/c/r[@name='a']||\xA4|Remove the element\n"
+         "/c/r|v|2|Change attribute v\n"},
+        {"<c><r name=\"it's\">1</r><r name='x'>1</r></c>", "<c><r name=\"it's\">2</r><r name='x'>1</r></c>",
+         "/c/r[@name=\"it's\"]||2|Change the text\n"},
+        {"<c><r>1</r><r>2</r><r>3</r></c>", "<c><r>1</r><r>4</r></c>",
+         "/c/r[3]||\xA4|Remove the element\n/c/r[2]||4|Change the text\n"},
+        {"<c><a m='On' x='1'>Yes</a></c>", "<c><a m='ON'>YES</a></c>",
+         "/c/a|m|\xA4|Remove attribute m, to add it again in other letter case\n"
+         "/c/a|m|ON|Add attribute m\n"
+         "/c/a|x|\xA4|Remove attribute x\n"
+         "/c/a||\xA5|Clear the text, to set it again in other letter case\n"
+         "/c/a||YES|Change the text\n"},
+        {"<c><a><b/></a><d>t</d></c>", "<c><a>t</a><d><e/></d></c>",
+         "/c/a/b||\xA4|Remove the element\n"
+         "/c/a||t|Change the text\n"
+         "/c/d||\xA5|Clear the text\n"
+         "/c/d/e|new|\xA4|Add the empty element\n"},
+        {"<c><l><id>1</id></l></c>", "<c><l><id>1</id></l><l><id k='v'>2</id><x/><n a='1'>t</n></l></c>",
+         "/c/l\xA4" "2/x|new|\xA4|Add the empty element\n"
+         "/c/l\xA4" "2/n|a|1|Add the element, with attribute a\n"
+         "/c/l\xA4" "2/n||t|Add its text\n"
+         "/c/l\xA4" "2/id|k|v|Add attribute k\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        const kestrune::ConfigDiff diff = Diff(c.before, c.after);
+        EXPECT_EQ(ProblemList(diff), "");
+        EXPECT_EQ(EntryLines(diff.Entries), c.entries);
+    }
+}
+
+TEST(DiffConfigs, LayoutAttributeOrderAndTheOrderOfDifferentNamesAreNoDifference) {
+    const kestrune::ConfigDiff diff = Diff("<c>\n  <a x='1' y='2'>t</a>\n  <b> </b>\n</c>",
+                                           "<c><b/><a y='2' x='1'><![CDATA[t]]></a></c>");
+    EXPECT_EQ(ProblemList(diff) + EntryLines(diff.Entries), "");
+}
+
+TEST(DiffConfigs, NamesWhatAFixCannotMake) {
+    const struct {
+        const char* before;
+        const char* after;
+        const char* path;
+        const char* reason;
+    } cases[] = {
+        {"<c><l><id>1</id></l><l><id>2</id></l></c>", "<c><l><id>2</id></l><l><id>1</id></l></c>",
+         "/c/l\xA4" "2", "moved"},
+        {"<c><r/></c>", "<c><r/><r/></c>", "/c/r[2]", "cannot create"},
+        {"<c><l><id>2</id></l></c>", "<c><l><id>1</id></l><l><id>2</id></l></c>", "/c/l\xA4" "1",
+         "added before"},
+        {"<c><a/></c>", "<c><a><!--x--></a></c>", "/c/a", "comment"},
+        {"<c><a>t<!--x--></a></c>", "<c><a>u<!--x--></a></c>", "/c/a", "remove the comments"},
+        {"<c><a>t<b/></a></c>", "<c><a>u<b/></a></c>", "/c/a", "beside child elements"},
+        {"<a/>", "<b/>", "/a", "root"},
+        {"<!--x--><c/>", "<c/>", "/", "outside the root"},
+        {"<c><a>x</a></c>", "<c><a>\xE2\x82\xAC</a></c>", "/c/a", "Latin-1"},
+        {"<c><a>x</a></c>", "<c><a>1&#13;&#10;2</a></c>", "/c/a", "CR LF"},
+        {"<c a='x'/>", "<c a='\xC2\xA5'/>", "/c", "marker"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        const kestrune::ConfigDiff diff = Diff(c.before, c.after);
+        ASSERT_EQ(diff.Problems.size(), 1u) << ProblemList(diff);
+        EXPECT_EQ(diff.Problems[0].Path, c.path);
+        EXPECT_NE(diff.Problems[0].Reason.find(c.reason), std::string::npos) << diff.Problems[0].Reason;
+    }
+}
+
 struct PromiseCase {
     std::string file;
     unsigned seeds;
