@@ -1,9 +1,9 @@
 #include "app/DiffMatching.h"
 
-#include "xmlfix/modXML.h"
-
 #include <algorithm>
+#include <cstring>
 #include <functional>
+#include <numeric>
 #include <unordered_map>
 
 namespace kestrune::diff {
@@ -15,21 +15,43 @@ const std::string AddedBefore =
 const std::string NotAddable =
     "it was added beside same-named siblings without an id child to key it by, and the fix engine cannot create it";
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool IsText(Node n) { return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata; }
-
 // For each element of group.before, the index of its pair in group.after, or -1.
 using Matching = std::vector<int>;
-using Identity = std::function<std::optional<std::string>(Node)>;
+// What tells same-named elements apart: their key, or the value of an attribute.
+struct Identity {
+    const char* attribute = nullptr;  // none: the key
+
+    std::optional<std::string_view> Of(Node e) const {
+        if (!attribute) return KeyOf(e);
+        const pugi::xml_attribute a = e.attribute(attribute);
+        if (!a) return std::nullopt;
+        return std::string_view(a.value());
+    }
+};
+
+// Whether the group's elements read the same identity pair by pair, in
+// which case Anchors and PairGaps would pair them in order.
+enum class InOrder { No, Yes, NoneHasIt };
+
+InOrder SameInOrder(const Group& group, const Identity& identity) {
+    if (group.before.size() != group.after.size()) return InOrder::No;
+    bool any = false;
+    for (std::size_t i = 0; i < group.before.size(); ++i) {
+        const std::optional<std::string_view> id = identity.Of(group.before[i]);
+        if (id != identity.Of(group.after[i])) return InOrder::No;
+        any = any || id;
+    }
+    return any ? InOrder::Yes : InOrder::NoneHasIt;
+}
 
 // Pairs the elements of the same identity, among those whose identity no
 // other element of their side shares.
 Matching Anchors(const Group& group, const Identity& identity) {
     const auto unique = [&](const std::vector<Node>& side) {
-        std::unordered_map<std::string, int> index;  // -1: shared
+        std::unordered_map<std::string_view, int> index;  // -1: shared
         for (std::size_t i = 0; i < side.size(); ++i) {
-            if (std::optional<std::string> id = identity(side[i])) {
-                const auto [it, added] = index.try_emplace(std::move(*id), static_cast<int>(i));
+            if (const std::optional<std::string_view> id = identity.Of(side[i])) {
+                const auto [it, added] = index.try_emplace(*id, static_cast<int>(i));
                 if (!added) it->second = -1;
             }
         }
@@ -57,7 +79,7 @@ Signatures SignaturesOf(Node e) {
             for (const pugi::xml_attribute a : n.attributes()) {
                 signature.append(1, '\0').append(a.name()).append("=").append(a.value());
             }
-            ++all[signature.append(1, '\0').append(Content(DirectText(n)))];
+            ++all[signature.append(1, '\0').append(ContentOf(n))];
         }
         if (n.first_child()) {
             n = n.first_child();
@@ -116,10 +138,18 @@ std::vector<int> Align(const std::vector<Node>& before, const std::vector<Node>&
     return aligned;
 }
 
+bool HasPair(const Matching& matching) {
+    return std::any_of(matching.begin(), matching.end(), [](int j) { return j >= 0; });
+}
+
 // Pairs the unpaired elements that lie between the same two pairs on both
 // sides, such as a row whose number changed. With keepAddable, the
 // elements at the very end that the engine can add stay unpaired.
 void PairGaps(const Group& group, Matching& matching, bool keepAddable) {
+    if (group.before.size() == group.after.size() && !HasPair(matching)) {
+        std::iota(matching.begin(), matching.end(), 0);  // one gap of equal sides: in order
+        return;
+    }
     std::vector<bool> paired(group.after.size(), false);
     for (const int j : matching) {
         if (j >= 0) paired[static_cast<std::size_t>(j)] = true;
@@ -155,20 +185,23 @@ void PairGaps(const Group& group, Matching& matching, bool keepAddable) {
     close(static_cast<int>(group.after.size()));
 }
 
-bool HasPair(const Matching& matching) {
-    return std::any_of(matching.begin(), matching.end(), [](int j) { return j >= 0; });
-}
-
-// The attribute names of the first element of each side, once each.
-std::vector<std::string> AttributeNames(const Group& group) {
-    std::vector<std::string> names;
+// The key and the attributes of the first element of each side, once each:
+// what the elements of a group share is what tells them apart.
+std::vector<Identity> Identities(const Group& group) {
+    std::vector<Identity> identities;
+    for (const std::vector<Node>* side : {&group.before, &group.after}) {
+        if (!side->empty() && KeyOf(side->front()) && identities.empty()) identities.push_back(Identity{});
+    }
     for (const std::vector<Node>* side : {&group.before, &group.after}) {
         if (side->empty()) continue;
         for (const pugi::xml_attribute attribute : side->front().attributes()) {
-            if (std::find(names.begin(), names.end(), attribute.name()) == names.end()) names.emplace_back(attribute.name());
+            const bool listed = std::any_of(identities.begin(), identities.end(), [&](const Identity& i) {
+                return i.attribute && std::strcmp(i.attribute, attribute.name()) == 0;
+            });
+            if (!listed) identities.push_back(Identity{attribute.name()});
         }
     }
-    return names;
+    return identities;
 }
 
 // Offers the ways to pair the group's elements, the most telling first,
@@ -177,16 +210,13 @@ std::vector<std::string> AttributeNames(const Group& group) {
 // or attribute pairs any, so that a reordering shows as one.
 void OfferMatchings(const Group& group, const std::function<bool(Matching)>& take) {
     if (group.before.size() > 1 || group.after.size() > 1) {
-        std::vector<Identity> identities = {KeyOf};
-        for (const std::string& name : AttributeNames(group)) {
-            identities.emplace_back([name](Node e) -> std::optional<std::string> {
-                const pugi::xml_attribute a = e.attribute(name.c_str());
-                if (!a) return std::nullopt;
-                return std::string(a.value());
-            });
-        }
         bool paired = false;
-        for (const Identity& identity : identities) {
+        for (const Identity& identity : Identities(group)) {
+            // Most groups: nothing added, removed or renamed, and they pair
+            // in order as by position.
+            const InOrder inOrder = SameInOrder(group, identity);
+            if (inOrder == InOrder::NoneHasIt) continue;
+            if (inOrder == InOrder::Yes) break;
             Matching matching = Anchors(group, identity);
             if (!HasPair(matching)) continue;
             paired = true;
@@ -224,93 +254,10 @@ GroupMatch Outcome(const Group& group, Matching matching) {
 
 }  // namespace
 
-bool IsElement(Node n) { return n.type() == pugi::node_element; }
-
-bool HasElementChildren(Node e) {
-    for (Node n = e.first_child(); n; n = n.next_sibling()) {
-        if (IsElement(n)) return true;
-    }
-    return false;
-}
-
-std::string DirectText(Node e) {
-    std::string text;
-    for (Node n = e.first_child(); n; n = n.next_sibling()) {
-        if (IsText(n)) text += n.value();
-    }
-    return text;
-}
-
-std::string_view Content(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), IsSpace) ? std::string_view() : text;
-}
-
-std::vector<Node> SameNamed(Node parent, const char* name) {
-    std::vector<Node> found;
-    for (Node n = parent.first_child(); n; n = n.next_sibling()) {
-        if (IsElement(n) && std::string_view(n.name()) == name) found.push_back(n);
-    }
-    return found;
-}
-
-std::string Latin1Of(std::string_view utf8, bool& exact) {
-    std::string bytes;
-    bytes.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        if (length == 1) {
-            bytes += utf8[i];
-        } else if (length == 2 && lead <= 0xC3 && i + 1 < utf8.size()) {
-            bytes += static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
-        } else {
-            bytes += '?';
-            exact = false;
-        }
-        i += length;
-    }
-    return bytes;
-}
-
-std::optional<std::string> ExactLatin1(std::string_view utf8) {
-    bool exact = true;
-    std::string bytes = Latin1Of(utf8, exact);
-    if (!exact) return std::nullopt;
-    return bytes;
-}
-
-bool HoldsCrLf(std::string_view bytes) { return bytes.find("\r\n") != std::string_view::npos; }
-
-std::optional<std::string> KeyOf(Node e) {
-    const std::vector<Node> ids = SameNamed(e, "id");
-    if (ids.size() != 1 || HasElementChildren(ids[0])) return std::nullopt;
-    std::string text = DirectText(ids[0]);
-    if (text.empty()) return std::nullopt;
-    return text;
-}
-
-bool HasIdText(Node e, std::string_view key) {
-    for (Node id : SameNamed(e, "id")) {
-        for (Node n = id.first_child(); n; n = n.next_sibling()) {
-            if (IsText(n) && key == n.value()) return true;
-        }
-    }
-    return false;
-}
-
-std::optional<std::string> KeyBytes(const std::string& key) {
-    std::optional<std::string> bytes = ExactLatin1(key);
-    if (!bytes || bytes->find_first_of(std::string("/'") + modXML::KeySeparator) != std::string::npos ||
-        HoldsCrLf(*bytes)) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 std::optional<std::string> WhyNotAddable(const std::vector<Node>& group, std::size_t index, int lastKept) {
     if (static_cast<int>(index) < lastKept) return AddedBefore;
     if (group.size() == 1) return std::nullopt;
-    const std::optional<std::string> key = KeyOf(group[index]);
+    const std::optional<std::string_view> key = KeyOf(group[index]);
     if (!key || !KeyBytes(*key)) return NotAddable;
     for (std::size_t j = 0; j < group.size(); ++j) {
         if (j != index && HasIdText(group[j], *key)) return NotAddable;
@@ -320,13 +267,28 @@ std::optional<std::string> WhyNotAddable(const std::vector<Node>& group, std::si
 
 std::vector<Group> GroupChildren(Node before, Node after) {
     std::vector<Group> groups;
+    std::vector<const char*> names;
     std::unordered_map<std::string_view, std::size_t> index;
+    // Most parents have few names; the map is for those with many.
+    constexpr std::size_t FewNames = 16;
+    const auto find = [&](const char* name) {
+        if (names.size() <= FewNames) {
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                if (std::strcmp(names[k], name) == 0) return k;
+            }
+        } else if (const auto it = index.find(name); it != index.end()) {
+            return it->second;
+        }
+        names.push_back(name);
+        groups.emplace_back();
+        if (names.size() > FewNames) {
+            for (std::size_t k = index.size(); k < names.size(); ++k) index.emplace(names[k], k);
+        }
+        return names.size() - 1;
+    };
     const auto add = [&](Node parent, std::vector<Node> Group::*side) {
         for (Node n = parent.first_child(); n; n = n.next_sibling()) {
-            if (!IsElement(n)) continue;
-            const auto [it, added] = index.try_emplace(n.name(), groups.size());
-            if (added) groups.emplace_back();
-            (groups[it->second].*side).push_back(n);
+            if (IsElement(n)) (groups[find(n.name())].*side).push_back(n);
         }
     };
     add(before, &Group::before);

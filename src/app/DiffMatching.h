@@ -1,41 +1,16 @@
 #pragma once
 
-#include <pugixml.hpp>
+#include "app/DiffTree.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
-// How the elements of two configurations pair up for DiffConfigs, and which
-// of the unpaired ones the fix engine can add. Tree texts are UTF-8.
+// How the elements of two configurations pair up for DiffConfigs, and
+// which of the unpaired ones the fix engine can add.
 namespace kestrune::diff {
-
-using Node = pugi::xml_node;
-
-bool IsElement(Node n);
-bool HasElementChildren(Node e);
-// The text and CDATA directly inside e.
-std::string DirectText(Node e);
-// text, or nothing when it is white space only: layout between elements, not content.
-std::string_view Content(std::string_view text);
-// The element children of parent named name, in document order.
-std::vector<Node> SameNamed(Node parent, const char* name);
-
-// A tree text as a byte string; a character above 255 becomes "?" and sets exact to false.
-std::string Latin1Of(std::string_view utf8, bool& exact);
-// A tree text as a byte string, or nothing when it holds a character above 255.
-std::optional<std::string> ExactLatin1(std::string_view utf8);
-bool HoldsCrLf(std::string_view bytes);
-
-// The key a keyed step would use: the text of e's one id child, when that child holds text alone.
-std::optional<std::string> KeyOf(Node e);
-// True when a keyed step with key would pick e: the engine's query matches any text of any id child.
-bool HasIdText(Node e, std::string_view key);
-// The key as the bytes of a keyed step, when a step can hold it.
-std::optional<std::string> KeyBytes(const std::string& key);
 
 // Why the engine cannot add the element at index of group (same-named
 // siblings in after) when the last of them that stays is at lastKept (-1:

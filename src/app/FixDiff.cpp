@@ -1,19 +1,21 @@
 #include "app/FixDiff.h"
 
 #include "app/DiffMatching.h"
+#include "app/DiffSteps.h"
 
 #include "common/Errors.h"
 #include "xmlfix/modXML.h"
 
 #include <pugixml.hpp>
 
-#include <algorithm>
 #include <array>
-#include <functional>
+#include <cstring>
+#include <deque>
 #include <optional>
 #include <set>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 // How a diff becomes entries that the engine applies in order:
 //  1. deletions, from the last element to the first, addressed as the
@@ -25,7 +27,9 @@
 //     stay), so that one change never misleads the path of the next;
 //  3. additions, parent before child, addressed as in after: the engine
 //     appends them behind the siblings that stay.
-// Every path is checked with FindNode against the document it describes.
+// Each step is checked with the engine's own selection against the
+// document it describes; a step it does not find alone gives way to the
+// next means.
 namespace kestrune {
 namespace {
 
@@ -41,8 +45,10 @@ const std::string HoldsLineBreak = "it holds CR LF, which would end the line of 
 const std::string MarkerValue = "its value is a lone \xA4 or \xA5, which a fix reads as a marker";
 const std::string NoPath = "no path of the fix engine finds this element alone";
 const std::string OtherNodesDiffer = "a comment or processing instruction in it differs; a fix cannot make one";
-const std::string MixedText = "its text beside child elements differs; a fix sets an element's text only as all of its content";
-const std::string TextBesideOthers = "its text changed, and setting it would remove the comments or processing instructions in it";
+const std::string MixedText =
+    "its text beside child elements differs; a fix sets an element's text only as all of its content";
+const std::string TextBesideOthers =
+    "its text changed, and setting it would remove the comments or processing instructions in it";
 
 enum class Where {
     Before,  // an element of before, as it stands before any entry
@@ -51,98 +57,19 @@ enum class Where {
     After,   // an element of after, for naming it in a problem
 };
 
-bool IsOther(Node n) {
-    return !IsElement(n) && n.type() != pugi::node_pcdata && n.type() != pugi::node_cdata;
-}
-
-bool HasOtherNodes(Node e) {
-    for (Node n = e.first_child(); n; n = n.next_sibling()) {
-        if (IsOther(n)) return true;
-    }
-    return false;
-}
-
-// The comments, processing instructions, declaration and document type
-// directly inside e, as one text to compare.
-std::string OtherNodes(Node e) {
-    std::string all;
-    for (Node n = e.first_child(); n; n = n.next_sibling()) {
-        if (!IsOther(n)) continue;
-        all.append(1, static_cast<char>('0' + n.type())).append(n.name()).append(1, '\0').append(n.value());
-        for (const pugi::xml_attribute a : n.attributes()) all.append(1, '\0').append(a.name()).append("=").append(a.value());
-        all += '\n';
-    }
-    return all;
-}
-
-std::size_t IndexOf(const std::vector<Node>& nodes, Node n) {
-    return static_cast<std::size_t>(std::find(nodes.begin(), nodes.end(), n) - nodes.begin());
-}
-
 // As the engine reads a tree text.
 std::string LossyLatin1(std::string_view utf8) {
     bool exact = true;
     return Latin1Of(utf8, exact);
 }
 
-// An attribute value as a literal of a condition, when one can hold it.
-std::optional<std::string> LiteralOf(std::string_view utf8) {
-    const std::optional<std::string> bytes = ExactLatin1(utf8);
-    if (!bytes || bytes->find(modXML::KeySeparator) != std::string::npos || HoldsCrLf(*bytes)) return std::nullopt;
-    for (const char quote : {'\'', '"'}) {
-        if (bytes->find(quote) == std::string::npos) return quote + *bytes + quote;
-    }
-    return std::nullopt;
-}
-
-// What a step must tell apart.
-struct StepTask {
-    Node element;              // whose name, key and attributes the step may use
-    Node partner;              // when set, the key or attribute must read the same on it
-    std::vector<Node> rivals;  // same-named elements the step must not pick
-    std::size_t position = 0;  // from 1, when a position picks the element; 0 when none does
-    bool creating = false;     // only the steps the engine can create: the name alone, or a key
-};
-
-// Offers the steps for task to accept, in the order of the engine's means,
-// until one is accepted: the name alone, a key, an attribute, a position.
-void OfferSteps(const StepTask& task, const std::function<bool(const std::string&)>& accept) {
-    const std::optional<std::string> name = ExactLatin1(task.element.name());
-    if (!name) return;
-    if (task.rivals.empty() && accept(*name)) return;
-
-    const std::optional<std::string> key = KeyOf(task.element);
-    const std::optional<std::string> keyBytes = key ? KeyBytes(*key) : std::nullopt;
-    const bool keyAgrees = key && (!task.partner || KeyOf(task.partner) == key);
-    if (keyBytes && keyAgrees &&
-        std::none_of(task.rivals.begin(), task.rivals.end(), [&](Node r) { return HasIdText(r, *key); }) &&
-        accept(*name + modXML::KeySeparator + *keyBytes)) {
-        return;
-    }
-    if (task.creating) return;
-
-    for (const pugi::xml_attribute attribute : task.element.attributes()) {
-        const std::string_view value = attribute.value();
-        const pugi::xml_attribute partnerValue = task.partner.attribute(attribute.name());
-        if (task.partner && (!partnerValue || value != partnerValue.value())) continue;
-        const bool shared = std::any_of(task.rivals.begin(), task.rivals.end(), [&](Node r) {
-            const pugi::xml_attribute other = r.attribute(attribute.name());
-            return other && value == other.value();
-        });
-        const std::optional<std::string> attributeName = ExactLatin1(attribute.name());
-        const std::optional<std::string> literal = LiteralOf(value);
-        if (!shared && attributeName && literal && accept(*name + "[@" + *attributeName + "=" + *literal + "]")) return;
-    }
-    if (task.position > 0) accept(*name + "[" + std::to_string(task.position) + "]");
-}
-
-const void* NodeId(Node n) { return n.internal_object(); }
-
 // True when the last step of path is a keyed step.
 bool EndsKeyed(const std::string& path) {
     return path.find(modXML::KeySeparator, path.rfind('/')) != std::string::npos;
 }
 
+// One comparison: walks both trees from the root, pairs their elements and
+// collects the entries of the three kinds and what no entry can make.
 class Differ {
 public:
     Differ(modXML::XmlDocument& before, modXML::XmlDocument& after) : before_(before), after_(after) {}
@@ -150,9 +77,10 @@ public:
     ConfigDiff Run() {
         const Node b = before_.Dom().document_element();
         const Node a = after_.Dom().document_element();
-        if (OtherNodes(before_.Dom()) != OtherNodes(after_.Dom())) {
-            problems_.push_back({"/", "the declaration, the document type, or a comment or processing instruction "
-                                      "outside the root element differs; a fix cannot change them"});
+        if (!SameOtherNodes(before_.Dom(), after_.Dom())) {
+            problems_.push_back({"/",
+                                 "the declaration, the document type, or a comment or processing instruction "
+                                 "outside the root element differs; a fix cannot change them"});
         }
         if (std::string_view(b.name()) != a.name()) {
             problems_.push_back({Describe(b, false), "the root element differs; a fix cannot replace it"});
@@ -170,21 +98,15 @@ public:
 
 private:
     void Pair(Node b, Node a) {
-        afterOf_[NodeId(b)] = a;
-        beforeOf_[NodeId(a)] = b;
+        afterOf_.Set(b, a);
+        beforeOf_.Set(a, b);
     }
-    Node AfterOf(Node b) const {
-        const auto it = afterOf_.find(NodeId(b));
-        return it == afterOf_.end() ? Node() : it->second;
-    }
-    Node BeforeOf(Node a) const {
-        const auto it = beforeOf_.find(NodeId(a));
-        return it == beforeOf_.end() ? Node() : it->second;
-    }
+    Node AfterOf(Node b) const { return afterOf_.Get(b); }
+    Node BeforeOf(Node a) const { return beforeOf_.Get(a); }
 
     // b of before and a of after are the same element.
     void Visit(Node b, Node a) {
-        if (OtherNodes(b) != OtherNodes(a)) Problem(a, true, OtherNodesDiffer);
+        if (!SameOtherNodes(b, a)) Problem(a, true, OtherNodesDiffer);
         CompareAttributes(b, a);
         std::vector<Node> added;
         bool keptChildren = false;
@@ -193,7 +115,7 @@ private:
         for (Node child = b.first_child(); child; child = child.next_sibling()) {
             if (!IsElement(child)) continue;
             if (const Node match = AfterOf(child)) {
-                Visit(child, match);
+                if (!SameSubtree(child, match)) Visit(child, match);
             } else {
                 Entry(deletions_, child, Where::Before, "", modXML::DeleteMarker, "Remove the element");
             }
@@ -229,7 +151,8 @@ private:
                 Entry(changes_, b, Where::During, name, modXML::DeleteMarker,
                       "Remove attribute " + name + ", to add it again in other letter case");
             }
-            Entry(changes_, b, Where::During, name, value, (old && !caseOnly ? "Change attribute " : "Add attribute ") + name);
+            Entry(changes_, b, Where::During, name, value,
+                  (old && !caseOnly ? "Change attribute " : "Add attribute ") + name);
         }
         for (const pugi::xml_attribute attribute : b.attributes()) {
             if (a.attribute(attribute.name())) continue;
@@ -244,24 +167,24 @@ private:
 
     // The text of b once its element children that go are gone, against a's.
     void CompareText(Node b, Node a, bool keptChildren) {
-        const std::string oldText = DirectText(b);
-        const std::string newText = DirectText(a);
-        if (Content(oldText) == Content(newText)) return;
-        if (HasElementChildren(a)) {
+        const std::string oldText = ContentOf(b);
+        const std::string newText = ContentOf(a);
+        if (oldText == newText) return;
+        if (HasChild(a, IsElement)) {
             // Text can be cleared before the children are added, but not
             // changed beside them.
-            if (Content(newText).empty() && !keptChildren && !HasOtherNodes(b)) {
+            if (newText.empty() && !keptChildren && !HasChild(b, IsOther)) {
                 Entry(changes_, b, Where::During, "", modXML::ClearMarker, "Clear the text");
             } else {
                 Problem(a, true, MixedText);
             }
             return;
         }
-        if (HasOtherNodes(b)) {
+        if (HasChild(b, IsOther)) {
             Problem(a, true, TextBesideOthers);
             return;
         }
-        if (Content(newText).empty()) {
+        if (newText.empty()) {
             Entry(changes_, b, Where::During, "", modXML::ClearMarker, "Clear the text");
             return;
         }
@@ -269,7 +192,8 @@ private:
         if (!value) return;
         if (modXML::EqualIgnoringCase(LossyLatin1(oldText), *value)) {
             // The engine would skip a change of letter case alone.
-            Entry(changes_, b, Where::During, "", modXML::ClearMarker, "Clear the text, to set it again in other letter case");
+            Entry(changes_, b, Where::During, "", modXML::ClearMarker,
+                  "Clear the text, to set it again in other letter case");
         }
         Entry(changes_, b, Where::During, "", *value, "Change the text");
     }
@@ -277,12 +201,12 @@ private:
     // Adds the element a of after, its attributes, text and children.
     void Create(Node a) {
         const std::size_t first = additions_.size();
-        if (HasOtherNodes(a)) Problem(a, true, OtherNodesDiffer);
+        if (HasChild(a, IsOther)) Problem(a, true, OtherNodesDiffer);
         AddAttributes(a, first);
-        const std::string text = DirectText(a);
-        if (!Content(text).empty() && HasElementChildren(a)) {
+        const std::string text = ContentOf(a);
+        if (!text.empty() && HasChild(a, IsElement)) {
             Problem(a, true, MixedText);
-        } else if (!Content(text).empty()) {
+        } else if (!text.empty()) {
             if (const std::optional<std::string> value = TextBytes(a, text)) {
                 Entry(additions_, a, Where::Create, "", *value,
                       additions_.size() == first ? "Add the element, with its text" : "Add its text");
@@ -309,7 +233,7 @@ private:
             Entry(additions_, a, Where::Create, AbsentAttribute, modXML::DeleteMarker, "Add the empty element");
         }
         if (keyChild) {
-            if (HasOtherNodes(keyChild)) Problem(keyChild, true, OtherNodesDiffer);
+            if (HasChild(keyChild, IsOther)) Problem(keyChild, true, OtherNodesDiffer);
             AddAttributes(keyChild, first);
         }
     }
@@ -368,16 +292,17 @@ private:
 
     // Records a problem once per element and reason; inAfter says which document element belongs to.
     void Problem(Node element, bool inAfter, const std::string& reason) {
-        if (reported_.insert({NodeId(element), reason}).second) problems_.push_back({Describe(element, inAfter), reason});
+        if (reported_.insert({element.internal_object(), reason}).second)
+            problems_.push_back({Describe(element, inAfter), reason});
     }
 
     // The path of element in the document where says, for the engine to find
     // it alone, or nothing when none does.
     std::optional<std::string> PathOf(Node element, Where where) {
         auto& memo = paths_[static_cast<std::size_t>(where)];
-        if (const auto it = memo.find(NodeId(element)); it != memo.end()) return it->second;
+        if (const auto it = memo.find(element.internal_object()); it != memo.end()) return it->second;
         std::optional<std::string> path = FindPath(element, where);
-        memo.emplace(NodeId(element), path);
+        memo.emplace(element.internal_object(), path);
         return path;
     }
 
@@ -390,7 +315,7 @@ private:
         std::optional<std::string> path;
         OfferSteps(Task(element, where), [&](const std::string& step) {
             std::string candidate = *prefix + "/" + step;
-            if (!Finds(doc, candidate, target)) return false;
+            if (!Finds(doc, candidate, step, target)) return false;
             path = std::move(candidate);
             return true;
         });
@@ -405,41 +330,57 @@ private:
         return PathOf(parent, where);
     }
 
-    // The step's task for element: its rivals and position as the document where says has them.
-    StepTask Task(Node element, Where where) const {
+    // The step's task for element: the elements it must be told from, and
+    // its position, as the document where says has them.
+    StepTask Task(Node element, Where where) {
         StepTask task;
         task.element = element;
-        const std::vector<Node> siblings = SameNamed(element.parent(), element.name());
         if (where != Where::During) {
-            for (Node s : siblings) {
-                if (s != element) task.rivals.push_back(s);
-            }
+            task.population = &PopulationOf(element, where);
             task.creating = where == Where::Create;
-            if (where != Where::Create) task.position = IndexOf(siblings, element) + 1;
+            if (where != Where::Create) task.position = task.population->IndexOf(element) + 1;
             return task;
         }
-        // While entries run, the siblings are those that stay, holding
-        // either value, and then those added behind them.
         task.partner = AfterOf(element);
-        std::size_t rank = 0;
-        bool seen = false;
-        for (Node s : siblings) {
-            seen = seen || s == element;
-            if (s == element || !AfterOf(s)) continue;
-            task.rivals.push_back(s);
-            if (!seen) ++rank;
-        }
-        const std::vector<Node> afterSiblings = SameNamed(task.partner.parent(), task.partner.name());
-        for (Node s : afterSiblings) {
-            if (s != task.partner) task.rivals.push_back(s);
-        }
-        if (IndexOf(afterSiblings, task.partner) == rank) task.position = rank + 1;
+        task.population = &PopulationOf(element, where);
+        // While entries run, the same-named siblings are those that stay,
+        // then those added behind them: a position holds where after has
+        // the element at the same place among them.
+        const std::size_t rank = task.population->IndexOf(element);
+        if (task.population->IndexOf(task.partner) - task.population->Kept() == rank) task.position = rank + 1;
         return task;
     }
 
-    static bool Finds(modXML::XmlDocument& doc, const std::string& path, Node target) {
+    // The elements a step for element must tell it from, in the document where says:
+    // its same-named siblings, and while entries run those that stay together with those of after.
+    Population& PopulationOf(Node element, Where where) {
+        const Where kind = where == Where::Create ? Where::After : where;
+        auto& underParent = populations_[static_cast<std::size_t>(kind)][element.parent().internal_object()];
+        for (auto& [name, population] : underParent) {
+            if (std::strcmp(name, element.name()) == 0) return population;
+        }
+        std::vector<Node> members = SameNamed(element.parent(), element.name());
+        std::size_t kept = members.size();
+        if (kind == Where::During) {
+            std::erase_if(members, [&](Node s) { return !AfterOf(s); });
+            kept = members.size();
+            const Node partner = AfterOf(element);
+            for (Node s : SameNamed(partner.parent(), partner.name())) members.push_back(s);
+        }
+        return underParent.emplace_back(element.name(), Population(std::move(members), kept)).second;
+    }
+
+    // True when the engine finds target, and nothing before it, by path,
+    // whose last step is step. The path of target's parent finds the parent
+    // alone, so a plain step is checked from there; a keyed step, which
+    // FindNode takes apart, on the whole path.
+    static bool Finds(modXML::XmlDocument& doc, const std::string& path, const std::string& step, Node target) {
         Node found;
         try {
+            if (step.find(modXML::KeySeparator) == std::string::npos && IsElement(target.parent())) {
+                const pugi::xpath_node match = modXML::SelectSingleNode(target.parent(), step);
+                return !match.attribute() && match.node() == target;
+            }
             modXML::FindNode(doc, found, path);
         } catch (const RunError&) {
             return false;
@@ -449,18 +390,20 @@ private:
 
     // A path that names element for a person, even where the engine finds no path.
     std::string Describe(Node element, bool inAfter) {
-        if (const std::optional<std::string> path = PathOf(element, inAfter ? Where::After : Where::Before)) return *path;
+        if (const std::optional<std::string> path = PathOf(element, inAfter ? Where::After : Where::Before))
+            return *path;
         const Node parent = element.parent();
-        bool exact = true;
         const std::vector<Node> siblings = SameNamed(parent, element.name());
-        return (IsElement(parent) ? Describe(parent, inAfter) : std::string()) + "/" + Latin1Of(element.name(), exact) +
+        return (IsElement(parent) ? Describe(parent, inAfter) : std::string()) + "/" + LossyLatin1(element.name()) +
                "[" + std::to_string(IndexOf(siblings, element) + 1) + "]";
     }
 
     modXML::XmlDocument& before_;
     modXML::XmlDocument& after_;
-    std::unordered_map<const void*, Node> afterOf_, beforeOf_;
+    NodeMap afterOf_, beforeOf_;
     std::array<std::unordered_map<const void*, std::optional<std::string>>, 4> paths_;
+    // By the kind of document, the parent and the name; a deque keeps them in place.
+    std::array<std::unordered_map<const void*, std::deque<std::pair<const char*, Population>>>, 4> populations_;
     std::set<std::pair<const void*, std::string>> reported_;
     std::vector<FixEntry> deletions_, changes_, additions_;
     std::vector<DiffProblem> problems_;
@@ -468,9 +411,7 @@ private:
 
 }  // namespace
 
-ConfigDiff DiffConfigs(modXML::XmlDocument& before, modXML::XmlDocument& after) {
-    return Differ(before, after).Run();
-}
+ConfigDiff DiffConfigs(modXML::XmlDocument& before, modXML::XmlDocument& after) { return Differ(before, after).Run(); }
 
 std::string FixFileText(const std::vector<FixEntry>& entries) {
     std::string text(FixHeader);

@@ -50,7 +50,9 @@ std::string ConfigurationText(const std::string& path, UserInterface& ui, std::s
     switch (read.status) {
     case modConvert::ReadStatus::Decompressed: return read.xml;
     case modConvert::ReadStatus::NotRecognized: why = "it is not a config container"; break;
-    case modConvert::ReadStatus::TooLarge: why = "its XML is larger than the 66,203 bytes the reader has room for"; break;
+    case modConvert::ReadStatus::TooLarge:
+        why = "its XML is larger than the 66,203 bytes the reader has room for";
+        break;
     case modConvert::ReadStatus::DamagedStream: why = "its payload does not decompress"; break;
     }
     return {};
@@ -64,7 +66,9 @@ bool LoadConfiguration(const std::string& role, const std::string& path, modXML:
         const std::string text = ConfigurationText(path, ui, why);
         if (why.empty()) {
             const modXML::ParseOutcome outcome = doc.Parse(text);
-            if (!outcome.ok) why = "XML load failed: " + outcome.reason + " at position " + std::to_string(outcome.position);
+            if (!outcome.ok) {
+                why = "XML load failed: " + outcome.reason + " at position " + std::to_string(outcome.position);
+            }
         }
     } catch (const RunError& e) {
         why = "Error " + std::to_string(e.number()) + " - " + e.description();

@@ -1,4 +1,5 @@
 #include "app/FixDiff.h"
+#include "common/Latin1.h"
 #include "common/modGen.h"
 #include "xmlfix/modXML.h"
 
@@ -76,7 +77,7 @@ private:
     // Two to eight characters, Latin-1 and both quotes among them (but no
     // quote or "/" in a text, which may be a key).
     std::string Value(bool attribute) {
-        static const std::vector<std::string> letters = {"a", "Z", "0", "7", " ", ".", "-", "\xC3\xA9", "\xC2\xA4", "&", "<"};
+        static const std::vector<std::string> letters = {"a", "Z", "0", "7", " ", ".", "-", "é", "¤", "&", "<"};
         std::string value;
         for (std::size_t n = 2 + Pick(7); n > 0; --n) value += letters[Pick(letters.size())];
         if (attribute && Pick(3) == 0) value += Pick(2) == 0 ? "'" : "\"";
@@ -158,11 +159,11 @@ private:
     int serial_ = 0;
 };
 
-// The entries as "path|attribute|value|description" lines.
+// The entries as "path|attribute|value|description" lines, in UTF-8 (the markers as ¤ and ¥).
 std::string EntryLines(const std::vector<kestrune::FixEntry>& entries) {
     std::string lines;
     for (const auto& e : entries) lines += e.Path + "|" + e.Attribute + "|" + e.Value + "|" + e.Description + "\n";
-    return lines;
+    return kestrune::Latin1ToUtf8(lines);
 }
 
 kestrune::ConfigDiff Diff(const std::string& before, const std::string& after) {
@@ -180,31 +181,31 @@ TEST(DiffConfigs, ChoosesTheEnginesMeansAndAnOrderThatApplies) {
     } cases[] = {
         {"<c><l><id>1</id><x a='1'/></l><l><id>2</id><x a='1'/></l></c>",
          "<c><l><id>1</id><x a='1'/></l><l><id>2</id><x a='2'/></l></c>",
-         "/c/l\xA4" "2/x|a|2|Change attribute a\n"},
+         "/c/l¤2/x|a|2|Change attribute a\n"},
         {"<c><r name='a' v='1'/><r name='b' v='1'/><r name='c'/></c>", "<c><r name='b' v='2'/></c>",
-         "/c/r[@name='c']||\xA4|Remove the element\n"
-         "/c/r[@name='a']||\xA4|Remove the element\n"
+         "/c/r[@name='c']||¤|Remove the element\n"
+         "/c/r[@name='a']||¤|Remove the element\n"
          "/c/r|v|2|Change attribute v\n"},
         {"<c><r name=\"it's\">1</r><r name='x'>1</r></c>", "<c><r name=\"it's\">2</r><r name='x'>1</r></c>",
          "/c/r[@name=\"it's\"]||2|Change the text\n"},
         {"<c><r>1</r><r>2</r><r>3</r></c>", "<c><r>1</r><r>4</r></c>",
-         "/c/r[3]||\xA4|Remove the element\n/c/r[2]||4|Change the text\n"},
+         "/c/r[3]||¤|Remove the element\n/c/r[2]||4|Change the text\n"},
         {"<c><a m='On' x='1'>Yes</a></c>", "<c><a m='ON'>YES</a></c>",
-         "/c/a|m|\xA4|Remove attribute m, to add it again in other letter case\n"
+         "/c/a|m|¤|Remove attribute m, to add it again in other letter case\n"
          "/c/a|m|ON|Add attribute m\n"
-         "/c/a|x|\xA4|Remove attribute x\n"
-         "/c/a||\xA5|Clear the text, to set it again in other letter case\n"
+         "/c/a|x|¤|Remove attribute x\n"
+         "/c/a||¥|Clear the text, to set it again in other letter case\n"
          "/c/a||YES|Change the text\n"},
         {"<c><a><b/></a><d>t</d></c>", "<c><a>t</a><d><e/></d></c>",
-         "/c/a/b||\xA4|Remove the element\n"
+         "/c/a/b||¤|Remove the element\n"
          "/c/a||t|Change the text\n"
-         "/c/d||\xA5|Clear the text\n"
-         "/c/d/e|new|\xA4|Add the empty element\n"},
+         "/c/d||¥|Clear the text\n"
+         "/c/d/e|new|¤|Add the empty element\n"},
         {"<c><l><id>1</id></l></c>", "<c><l><id>1</id></l><l><id k='v'>2</id><x/><n a='1'>t</n></l></c>",
-         "/c/l\xA4" "2/x|new|\xA4|Add the empty element\n"
-         "/c/l\xA4" "2/n|a|1|Add the element, with attribute a\n"
-         "/c/l\xA4" "2/n||t|Add its text\n"
-         "/c/l\xA4" "2/id|k|v|Add attribute k\n"},
+         "/c/l¤2/x|new|¤|Add the empty element\n"
+         "/c/l¤2/n|a|1|Add the element, with attribute a\n"
+         "/c/l¤2/n||t|Add its text\n"
+         "/c/l¤2/id|k|v|Add attribute k\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.after);
@@ -228,24 +229,24 @@ TEST(DiffConfigs, NamesWhatAFixCannotMake) {
         const char* reason;
     } cases[] = {
         {"<c><l><id>1</id></l><l><id>2</id></l></c>", "<c><l><id>2</id></l><l><id>1</id></l></c>",
-         "/c/l\xA4" "2", "moved"},
+         "/c/l¤2", "moved"},
         {"<c><r/></c>", "<c><r/><r/></c>", "/c/r[2]", "cannot create"},
-        {"<c><l><id>2</id></l></c>", "<c><l><id>1</id></l><l><id>2</id></l></c>", "/c/l\xA4" "1",
+        {"<c><l><id>2</id></l></c>", "<c><l><id>1</id></l><l><id>2</id></l></c>", "/c/l¤1",
          "added before"},
         {"<c><a/></c>", "<c><a><!--x--></a></c>", "/c/a", "comment"},
         {"<c><a>t<!--x--></a></c>", "<c><a>u<!--x--></a></c>", "/c/a", "remove the comments"},
         {"<c><a>t<b/></a></c>", "<c><a>u<b/></a></c>", "/c/a", "beside child elements"},
         {"<a/>", "<b/>", "/a", "root"},
         {"<!--x--><c/>", "<c/>", "/", "outside the root"},
-        {"<c><a>x</a></c>", "<c><a>\xE2\x82\xAC</a></c>", "/c/a", "Latin-1"},
+        {"<c><a>x</a></c>", "<c><a>€</a></c>", "/c/a", "Latin-1"},
         {"<c><a>x</a></c>", "<c><a>1&#13;&#10;2</a></c>", "/c/a", "CR LF"},
-        {"<c a='x'/>", "<c a='\xC2\xA5'/>", "/c", "marker"},
+        {"<c a='x'/>", "<c a='¥'/>", "/c", "marker"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.after);
         const kestrune::ConfigDiff diff = Diff(c.before, c.after);
         ASSERT_EQ(diff.Problems.size(), 1u) << ProblemList(diff);
-        EXPECT_EQ(diff.Problems[0].Path, c.path);
+        EXPECT_EQ(kestrune::Latin1ToUtf8(diff.Problems[0].Path), c.path);
         EXPECT_NE(diff.Problems[0].Reason.find(c.reason), std::string::npos) << diff.Problems[0].Reason;
     }
 }

@@ -92,7 +92,8 @@ TEST(CliDiff, UsageErrorsExitTwoAndUnreadableInputsOne) {
          "kestrune-cli diff: unknown option --bogus; try 'kestrune-cli diff --help'\n"},
         {{dir / "missing.xml", dir / "a.xml"}, 1,
          "error: Cannot read BEFORE " + dir / "missing.xml" + ": Error 53 - File not found\n"},
-        {{dir / "a.xml", dir / "broken.xml"}, 1, "error: Cannot read AFTER " + dir / "broken.xml" + ": XML load failed: "},
+        {{dir / "a.xml", dir / "broken.xml"}, 1,
+         "error: Cannot read AFTER " + dir / "broken.xml" + ": XML load failed: "},
         {{dir / "plain.bin", dir / "a.xml"}, 1,
          "warning: Bin file type not recognized.\nerror: Cannot read BEFORE " + dir / "plain.bin" +
              ": it is not a config container\n"},
