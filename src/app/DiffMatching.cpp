@@ -212,15 +212,18 @@ void OfferMatchings(const Group& group, const std::function<bool(Matching)>& tak
     if (group.before.size() > 1 || group.after.size() > 1) {
         bool paired = false;
         for (const Identity& identity : Identities(group)) {
-            // Most groups: nothing added, removed or renamed, and they pair
-            // in order as by position.
             const InOrder inOrder = SameInOrder(group, identity);
             if (inOrder == InOrder::NoneHasIt) continue;
-            if (inOrder == InOrder::Yes) break;
-            Matching matching = Anchors(group, identity);
-            if (!HasPair(matching)) continue;
+            Matching matching(group.before.size(), -1);
+            if (inOrder == InOrder::Yes) {
+                // Most groups: nothing added, removed or renamed.
+                std::iota(matching.begin(), matching.end(), 0);
+            } else {
+                matching = Anchors(group, identity);
+                if (!HasPair(matching)) continue;
+                PairGaps(group, matching, true);
+            }
             paired = true;
-            PairGaps(group, matching, true);
             if (take(std::move(matching))) return;
         }
         if (paired) return;
