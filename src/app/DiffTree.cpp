@@ -146,19 +146,42 @@ std::optional<std::string> KeyBytes(std::string_view key) {
     return bytes;
 }
 
-void NodeMap::Set(Node key, Node value) {
-    if (2 * (size_ + 1) > slots_.size()) Rehash(std::max<std::size_t>(64, 2 * slots_.size()));
-    Slot& slot = slots_[SlotOf(key)];
-    if (!slot.key) ++size_;
-    slot = {key, value};
+std::size_t CountElements(Node root) {
+    std::size_t count = 0;
+    for (Node n = root; n;) {
+        if (IsElement(n)) ++count;
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n != root && !n.next_sibling()) n = n.parent();
+        if (n == root) break;
+        n = n.next_sibling();
+    }
+    return count;
 }
 
-Node NodeMap::Get(Node key) const { return slots_.empty() ? Node() : slots_[SlotOf(key)].value; }
+void NodeMap::Reserve(std::size_t count) {
+    std::size_t capacity = 64;
+    while (capacity < 2 * count) capacity *= 2;
+    if (capacity > slots_.size()) Rehash(capacity);
+}
 
-std::size_t NodeMap::SlotOf(Node key) const {
+void NodeMap::Set(Node key, Node value) {
+    if (2 * (size_ + 1) > slots_.size()) Rehash(std::max<std::size_t>(64, 2 * slots_.size()));
+    Slot& slot = slots_[SlotOf(key.internal_object())];
+    if (!slot.key) ++size_;
+    slot = {key.internal_object(), value.internal_object()};
+}
+
+Node NodeMap::Get(Node key) const {
+    return slots_.empty() ? Node() : Node(slots_[SlotOf(key.internal_object())].value);
+}
+
+std::size_t NodeMap::SlotOf(const pugi::xml_node_struct* key) const {
     const std::size_t mask = slots_.size() - 1;
     // Nodes are aligned, so the low bits of their address say nothing.
-    std::size_t i = (reinterpret_cast<std::uintptr_t>(key.internal_object()) >> 4) * 0x9E3779B97F4A7C15ull & mask;
+    std::size_t i = (reinterpret_cast<std::uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull & mask;
     while (slots_[i].key && slots_[i].key != key) i = (i + 1) & mask;
     return i;
 }
@@ -168,7 +191,7 @@ void NodeMap::Rehash(std::size_t capacity) {
     old.swap(slots_);
     size_ = 0;
     for (const Slot& slot : old) {
-        if (slot.key) Set(slot.key, slot.value);
+        if (slot.key) Set(Node(const_cast<pugi::xml_node_struct*>(slot.key)), Node(slot.value));
     }
 }
 

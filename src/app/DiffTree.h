@@ -51,20 +51,26 @@ bool HasIdText(Node e, std::string_view key);
 // The key as the bytes of a keyed step, when a step can hold it.
 std::optional<std::string> KeyBytes(std::string_view key);
 
+// The elements of one tree counted, itself among them.
+std::size_t CountElements(Node root);
+
 // Elements of one document to elements of the other, in one open-addressed
 // table: a diff pairs every element, and a map of nodes spent more time
 // allocating than comparing.
 class NodeMap {
 public:
+    // Room for count elements without growing.
+    void Reserve(std::size_t count);
     void Set(Node key, Node value);
     // The value for key, or none.
     Node Get(Node key) const;
 
 private:
     struct Slot {
-        Node key, value;
+        const pugi::xml_node_struct* key = nullptr;
+        pugi::xml_node_struct* value = nullptr;
     };
-    std::size_t SlotOf(Node key) const;
+    std::size_t SlotOf(const pugi::xml_node_struct* key) const;
     void Rehash(std::size_t capacity);
 
     std::vector<Slot> slots_;

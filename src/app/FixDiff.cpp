@@ -77,6 +77,7 @@ public:
     ConfigDiff Run() {
         const Node b = before_.Dom().document_element();
         const Node a = after_.Dom().document_element();
+        afterOf_.Reserve(CountElements(b));
         if (!SameOtherNodes(before_.Dom(), after_.Dom())) {
             problems_.push_back({"/",
                                  "the declaration, the document type, or a comment or processing instruction "
@@ -97,12 +98,20 @@ public:
     }
 
 private:
-    void Pair(Node b, Node a) {
-        afterOf_.Set(b, a);
-        beforeOf_.Set(a, b);
-    }
+    void Pair(Node b, Node a) { afterOf_.Set(b, a); }
     Node AfterOf(Node b) const { return afterOf_.Get(b); }
-    Node BeforeOf(Node a) const { return beforeOf_.Get(a); }
+
+    // The element of before that a is paired with, or none; found through
+    // a's parent, as it is seldom asked for.
+    Node BeforeOf(Node a) const {
+        const Node parent = a.parent();
+        const Node b = IsElement(parent) ? BeforeOf(parent) : Node(before_.Dom());
+        if (!b) return {};
+        for (const Node s : SameNamed(b, a.name())) {
+            if (AfterOf(s) == a) return s;
+        }
+        return {};
+    }
 
     // b of before and a of after are the same element.
     void Visit(Node b, Node a) {
@@ -400,7 +409,7 @@ private:
 
     modXML::XmlDocument& before_;
     modXML::XmlDocument& after_;
-    NodeMap afterOf_, beforeOf_;
+    NodeMap afterOf_;
     std::array<std::unordered_map<const void*, std::optional<std::string>>, 4> paths_;
     // By the kind of document, the parent and the name; a deque keeps them in place.
     std::array<std::unordered_map<const void*, std::deque<std::pair<const char*, Population>>>, 4> populations_;
