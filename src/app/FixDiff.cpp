@@ -150,7 +150,7 @@ private:
     void CompareAttributes(Node b, Node a) {
         for (const pugi::xml_attribute attribute : a.attributes()) {
             const pugi::xml_attribute old = b.attribute(attribute.name());
-            if (old && std::string_view(old.value()) == attribute.value()) continue;
+            if (old && std::strcmp(old.value(), attribute.value()) == 0) continue;
             const auto bytes = AttributeBytes(a, attribute);
             if (!bytes) continue;
             const auto& [name, value] = *bytes;
