@@ -197,6 +197,37 @@ if [ -n "$rss500" ]; then
 fi
 goal "Peak memory of the CLI fix runs below 16 MiB" "$(yes_if "$peak < 16384")" "$detail"
 
+# --- diff of two versions of ZXHN_H267A.xml with 500 changes --------------------
+# In process (kestrune_diff_bench: parse both, compare, write the fix; CPU
+# time), and kestrune-cli diff against GNU diff as whole processes on the same
+# two files (wall time); the copy gets the 500 edits of the xmlstarlet
+# comparison through kestrune-cli fix.
+if [ -f "$corpus" ] && [ -x "$build/bench/kestrune_diff_bench" ]; then
+  say "diff of ZXHN_H267A.xml and a copy with 500 changes, against GNU diff"
+  diff_ms=$("$build/bench/kestrune_diff_bench" --benchmark_filter='^DiffCorpus500$' --benchmark_repetitions="$REPS" \
+    --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |
+    awk -F, '$1 ~ /_median"$/ && $5 == "ms" { print $4; exit }')
+  [ -n "$diff_ms" ] || { say "kestrune_diff_bench gave no figure"; exit 1; }
+  mkdir "$work/diff"
+  "$build/bench/kestrune_corpus_edits" "$corpus" "$work/diff/edits.fix" "$work/diff/edits.tsv"
+  cp "$corpus" "$work/diff/after.xml" && chmod u+w "$work/diff/after.xml"
+  "$cli" fix "$work/diff/after.xml" --fix "$work/diff/edits.fix" --fix-dir "$root/fixes" >/dev/null 2>&1
+  [ "$("$cli" diff "$corpus" "$work/diff/after.xml" | grep -c '^p=')" = 500 ] ||
+    { say "kestrune-cli diff did not give the 500 entries"; exit 1; }
+  "$proctime" --runs "$RUNS" kestrune "$cli" diff "$corpus" "$work/diff/after.xml" :: \
+    gnu diff "$corpus" "$work/diff/after.xml" >"$work/diff.t"
+  check_status kestrune "$work/diff.t"
+  [ "$(field gnu 5 "$work/diff.t")" = 1 ] || { say "GNU diff did not find the files different"; exit 1; }
+  kd_wall=$(field kestrune 3 "$work/diff.t"); gd_wall=$(field gnu 3 "$work/diff.t")
+  row "diff of ZXHN_H267A.xml and a copy with 500 changes (ms)" \
+    "$(calc "$diff_ms") CPU in process; $(calc "$kd_wall * 1e3") wall as a whole process" \
+    "GNU diff $(calc "$gd_wall * 1e3") wall as a whole process" "$(calc "$kd_wall / $gd_wall") times GNU diff"
+  goal "diff of two versions of ZXHN_H267A.xml with 500 changes under 20 ms" "$(yes_if "$diff_ms < 20")" \
+    "$(calc "$diff_ms") ms CPU in process; $(calc "$kd_wall * 1e3") ms wall as a whole process"
+else
+  row "diff of ZXHN_H267A.xml and a copy with 500 changes" "skipped" "no corpus beside the project" ""
+fi
+
 # --- the table -------------------------------------------------------------------
 cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
 {

@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 #include "cli/CmdCipher.h"
 #include "cli/CmdContainer.h"
+#include "cli/CmdDiff.h"
 #include "cli/CmdFix.h"
 #include "common/Errors.h"
 #include "common/Version.h"
@@ -28,6 +29,8 @@ const std::vector<Command> kCommands = {
     {"encrypt", "encipher a plain fix file", kestrune::cli::EncryptUsage, kestrune::cli::RunEncrypt},
     {"decrypt", "decipher an enciphered fix file", kestrune::cli::DecryptUsage, kestrune::cli::RunDecrypt},
     {"show", "list the entries of a fix file", kestrune::cli::ShowUsage, kestrune::cli::RunShow},
+    {"diff", "write the fix that turns one configuration into another", kestrune::cli::DiffUsage,
+     kestrune::cli::RunDiff},
 };
 
 void PrintOverview(std::ostream& out) {

@@ -21,6 +21,8 @@ char32_t FoldCase(char32_t c) {
     return c;
 }
 
+}  // namespace
+
 // Letter case ignored, for the Latin-1 letters as well as the ASCII ones.
 // The tree's text is taken character by character as it is, so that a
 // character a byte string cannot hold never equals the "?" it would become.
@@ -34,6 +36,8 @@ bool EqualIgnoringCase(std::string_view treeText, const std::string& value) {
     }
     return i == treeText.size();
 }
+
+namespace {
 
 void Apply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
            const std::string& label, bool mayCreate) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The XML fix engine: the configuration document, paths with keyed steps and
 // fix entries. Every text that crosses this interface (paths, names, values,
@@ -92,6 +93,8 @@ std::string GetNodeValue(XmlDocument& doc, const std::string& path, const std::s
 // Applies one fix entry to doc and writes its report line.
 void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
                    const std::string& label);
+// True when ApplyFixEntry takes value for what the tree holds (UTF-8): equal but for letter case, Latin-1 letters included.
+bool EqualIgnoringCase(std::string_view treeText, const std::string& value);
 // Appends verboseLine in verbose mode (modGen::VerboseMode), else plainLine.
 void ReportChange(const std::string& verboseLine, const std::string& plainLine);
 
