@@ -23,7 +23,7 @@ cipher-round-key	src/cipher/BlowfishCore.h	s{r \^= F<Index>\(t, l\) \^ t\.P\[15\
 container-room	src/container/modConvert.h	s{ReaderRoom = 66203;}{ReaderRoom = 66204;}g
 checksum-no-length	src/container/Checksum.cpp	s{for \(std::uint64_t n = data\.size\(\); n > 0;}{for (std::uint64_t n = 0; n > 0;}g
 button-corner-cut	src/button/UltraButton.cpp	s{\{0, 0\},     \{1, 0\},}{{0, 0},     {2, 0},}g
-button-pressed-bevel	src/button/UltraButton.cpp	s{DrawLine\(painter, 2, 2, 2, h - 2, ShadeColour\(base, -22\)\);}{DrawLine(painter, 2, 2, 2, h - 2, ShadeColour(base, -20));}g
+button-pressed-bevel	src/button/UltraButton.cpp	s#\{2, 2, 2, h - 2, shade\(-22\)\}#{2, 2, 2, h - 2, shade(-20)}#g
 button-highlight	src/button/UltraButton.cpp	s{showFocusRect_ && \(hasFocus_ \|\| defaultIndication_\)}{showFocusRect_ && hasFocus_}g
 window-report-toggle	src/app/window/Form1.cpp	s{if \(Height\(\) == CollapsedHeight\)}{if (Height() != ExpandedHeight)}g
 verbose-shift-rule	src/app/FixRun.cpp	s{Button != 2 \|\| Shift != 1\)}{Button != 2 || (Shift & 1) == 0)}g
