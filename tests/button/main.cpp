@@ -1,13 +1,3 @@
-#include <QApplication>
+#include "QtTestSupport.h"
 
-#include <gtest/gtest.h>
-
-int main(int argc, char** argv) {
-    // Test discovery runs this program without the test environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return kestrune::test::RunQtTests(argc, argv); }
