@@ -209,3 +209,5 @@ TEST_F(Button, AccessKeyClicksAndScreenReadersHearTheShownCaptionAndPress) {
     Alt(Qt::Key_F);
     EXPECT_EQ(events, QStringList({"Click"}));
 }
+
+int main(int argc, char** argv) { return kestrune::test::RunQtTests(argc, argv); }
