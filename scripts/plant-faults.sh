@@ -16,18 +16,26 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build-faults}
 cd "$root"
 
-# name <TAB> file <TAB> Perl substitution that must change exactly one place
+# name <TAB> file <TAB> Perl substitution that must change exactly one place;
+# lines starting with # name the area of the rows below them
 faults=$(cat <<'TABLE'
 cipher-round-key	src/cipher/BlowfishCore.h	s{r \^= F<Index>\(t, l\) \^ t\.P\[15\];}{r ^= F<Index>(t, l) ^ t.P[14];}g
 container-room	src/container/modConvert.h	s{ReaderRoom = 66203;}{ReaderRoom = 66204;}g
 checksum-no-length	src/container/Checksum.cpp	s{for \(std::uint64_t n = data\.size\(\); n > 0;}{for (std::uint64_t n = 0; n > 0;}g
 button-corner-cut	src/button/UltraButton.cpp	s{\{0, 0\},     \{1, 0\},}{{0, 0},     {2, 0},}g
-button-pressed-bevel	src/button/UltraButton.cpp	s{DrawLine\(painter, 2, 2, 2, h - 2, ShadeColour\(base, -22\)\);}{DrawLine(painter, 2, 2, 2, h - 2, ShadeColour(base, -20));}g
+button-pressed-bevel	src/button/UltraButton.cpp	s#\{2, 2, 2, h - 2, shade\(-22\)\}#{2, 2, 2, h - 2, shade(-20)}#g
 button-highlight	src/button/UltraButton.cpp	s{showFocusRect_ && \(hasFocus_ \|\| defaultIndication_\)}{showFocusRect_ && hasFocus_}g
 window-report-toggle	src/app/window/Form1.cpp	s{if \(Height\(\) == CollapsedHeight\)}{if (Height() != ExpandedHeight)}g
 verbose-shift-rule	src/app/FixRun.cpp	s{Button != 2 \|\| Shift != 1\)}{Button != 2 || (Shift & 1) == 0)}g
 fix-lines-lone-lf	src/app/FixFile.cpp	s{const std::size_t end = text\.find\("\\r\\n", start\);}{const std::size_t end = text.find("\\n", start);}g
 fix-entry0-reuse	src/app/FixFile.cpp	s#if \(!entries\[0\]\.Path\.empty\(\)\) \{#if (!entries.empty()) {#g
+# the button's input and the window
+button-right-click	src/button/UltraButton.cpp	s{if \(lastButton_ != ButtonLeft \|\| !enabled_\)}{if (!enabled_)}g
+button-space-repeat	src/button/UltraButton.cpp	s#if \(event->isAutoRepeat\(\)\) \{#if (false) {#g
+button-press-action	src/button/UltraButton.cpp	s#void UltraButton::Press\(\) \{\n    lastButton_ = ButtonLeft;\n#void UltraButton::Press() {\n#g
+window-report-not-shown	src/app/window/Form1.cpp	s{txtReport_->setPlainText\(text\);}{static_cast<void>(text);}g
+window-hidden-focus	src/app/window/Form1.cpp	s{control->setVisible\(inView\);}{control->setVisible(true);}g
+window-message-latin1	src/app/window/QtUserInterface.cpp	s{QString::fromUtf8\(text\)}{QString::fromLatin1(text)}g
 TABLE
 )
 
@@ -43,7 +51,7 @@ selected() {
 }
 
 if [ $list_only -eq 1 ]; then
-    printf '%s\n' "$faults" | cut -f1,2
+    printf '%s\n' "$faults" | grep -v '^#' | cut -f1,2
     exit 0
 fi
 
@@ -77,7 +85,7 @@ caught=0
 survived=0
 printf '| fault | where | result |\n|---|---|---|\n'
 while IFS=$'\t' read -r name file substitution; do
-    [ -z "$name" ] && continue
+    [ -z "$name" ] || [ "${name#\#}" != "$name" ] && continue
     selected "$name" || continue
     current=$root/$file
     saved=$(mktemp)

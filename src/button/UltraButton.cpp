@@ -17,6 +17,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace kestrune {
 
@@ -108,6 +109,51 @@ void PutPixel(QPainter& painter, int x, int y, std::uint32_t colour) {
     painter.fillRect(x, y, 1, 1, ColourToQColor(colour));
 }
 
+// The face darkens row by row from the base: by up to 25 towards the bottom
+// when normal; pressed, the other way and by up to 15, so the bottom row is
+// the lightest. The step is single precision and rounds half to even.
+void PaintGradient(QPainter& painter, int w, int h, std::uint32_t base, bool pressed) {
+    const float step = (pressed ? 15.0f : 25.0f) / static_cast<float>(h);
+    for (int i = 1; i <= h; ++i) {
+        const int row = pressed ? h - i : i;
+        DrawLine(painter, 0, row, w, row, UltraButton::ShadeColour(base, -RoundHalfEven(step * static_cast<float>(i))));
+    }
+}
+
+// One line inside the border, from (x1, y1) up to but not including (x2, y2).
+struct EdgeLine {
+    int x1, y1, x2, y2;
+    std::uint32_t colour;
+};
+
+// The lines inside the border, in drawing order: where two cross, the later
+// one shows. The bevels are shades of the state's base; the highlight, drawn
+// over its frame, has colours of its own.
+std::vector<EdgeLine> EdgeLines(int w, int h, bool pressed, bool highlight, std::uint32_t base) {
+    const auto shade = [base](std::int32_t amount) { return UltraButton::ShadeColour(base, amount); };
+    if (pressed) {
+        return {
+            {2, h - 2, w - 2, h - 2, shade(16)}, {1, h - 3, w - 2, h - 3, shade(10)},
+            {w - 2, 2, w - 2, h - 2, shade(5)},  {w - 3, 3, w - 3, h - 3, base},
+            {2, 1, w - 2, 1, shade(-32)},        {1, 2, w - 2, 2, shade(-24)},
+            {1, 2, 1, h - 2, shade(-32)},        {2, 2, 2, h - 2, shade(-22)},
+        };
+    }
+    if (highlight) {
+        return {
+            {2, h - 2, w - 2, h - 2, HighlightBottomColour}, {2, 1, w - 2, 1, HighlightTopColour},
+            {1, 2, w - 1, 2, HighlightSecondColour},         {2, 3, 2, h - 3, HighlightSideColour},
+            {w - 3, 3, w - 3, h - 3, HighlightSideColour},
+        };
+    }
+    return {
+        {2, h - 2, w - 2, h - 2, shade(-48)}, {1, h - 3, w - 2, h - 3, shade(-32)},
+        {w - 2, 2, w - 2, h - 2, shade(-36)}, {w - 3, 3, w - 3, h - 3, shade(-24)},
+        {2, 1, w - 2, 1, shade(16)},          {1, 2, w - 2, 2, shade(10)},
+        {1, 2, 1, h - 2, shade(-5)},          {2, 3, 2, h - 3, shade(-10)},
+    };
+}
+
 std::int16_t ShiftMask(Qt::KeyboardModifiers modifiers) {
     std::int16_t mask = 0;
     if (modifiers & Qt::ShiftModifier) {
@@ -154,8 +200,8 @@ struct KeyMapping {
     std::int16_t keyCode;
 };
 
-// Keys whose virtual-key code does not follow from the Qt key by a range;
-// the punctuation keys are those of a US layout.
+// Keys whose code does not follow from the Qt key by a range; a punctuation
+// character gets the code of the key that types it on a US keyboard.
 constexpr KeyMapping KeyTable[] = {
     {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9}, {Qt::Key_Backtab, 9}, {Qt::Key_Clear, 12}, {Qt::Key_Return, 13},
     {Qt::Key_Enter, 13}, {Qt::Key_Shift, 16}, {Qt::Key_Control, 17}, {Qt::Key_Alt, 18}, {Qt::Key_Pause, 19},
@@ -178,7 +224,7 @@ constexpr KeyMapping KeypadTable[] = {
     {Qt::Key_Asterisk, 106}, {Qt::Key_Plus, 107}, {Qt::Key_Minus, 109}, {Qt::Key_Period, 110}, {Qt::Key_Slash, 111},
 };
 
-// The classic virtual-key code of a key event, 0 for keys that have none.
+// The code KeyDown and KeyUp report for a key event, 0 for a key that has none.
 std::int16_t VirtualKeyCode(const QKeyEvent& event) {
     const int key = event.key();
     const bool keypad = (event.modifiers() & Qt::KeypadModifier) != 0;
@@ -532,70 +578,39 @@ bool UltraButton::DrawButton(ButtonState state, bool force) {
 }
 
 void UltraButton::Paint(ButtonState state) {
-    const int w = width_;
-    const int h = height_;
-    if (surface_.size() != QSize(w, h)) {
-        surface_ = w > 0 ? QImage(w, h, QImage::Format_RGB32) : QImage();
+    if (surface_.size() != QSize(width_, height_)) {
+        surface_ = width_ > 0 ? QImage(width_, height_, QImage::Format_RGB32) : QImage();
     }
     if (surface_.isNull()) {
         return;
     }
     QPainter painter(&surface_);
-    painter.fillRect(0, 0, w, h, ColourToQColor(faceColour_));
+    painter.fillRect(0, 0, width_, height_, ColourToQColor(faceColour_));
+    // Disabled, the button is a plain face-coloured shape: no border, caption or bevel.
     if (!enabled_) {
         return;
     }
-    const bool highlight = showFocusRect_ && (hasFocus_ || defaultIndication_);
+    const bool pressed = state == ButtonState::Pressed;
+    const std::uint32_t lightFace = ShadeColour(faceColour_, 48);
+    const std::uint32_t base = pressed ? ShadeColour(lightFace, -32) : lightFace;
+    PaintGradient(painter, width_, height_, base, pressed);
+    PaintCaption(painter, pressed ? pressedTextRect_ : textRect_);
+    PaintBorder(painter);
+    const bool highlight = !pressed && showFocusRect_ && (hasFocus_ || defaultIndication_);
+    if (highlight) {
+        FillBox(painter, 1, 2, width_ - 2, height_ - 4, HighlightFrameColour, true);
+    }
+    for (const EdgeLine& line : EdgeLines(width_, height_, pressed, highlight, base)) {
+        DrawLine(painter, line.x1, line.y1, line.x2, line.y2, line.colour);
+    }
+}
 
+void UltraButton::PaintCaption(QPainter& painter, const QRect& box) const {
     QFont captionFont = font_;
     captionFont.setStyleStrategy(QFont::NoAntialias);
     painter.setFont(captionFont);
     painter.setPen(ColourToQColor(textColour_));
-    constexpr int captionFlags = Qt::AlignCenter | Qt::TextSingleLine | Qt::TextExpandTabs | Qt::TextShowMnemonic;
-
-    if (state == ButtonState::Normal) {
-        const std::uint32_t base = ShadeColour(faceColour_, 48);
-        const float step = 25.0f / static_cast<float>(h);
-        for (int i = 1; i <= h; ++i) {
-            DrawLine(painter, 0, i, w, i, ShadeColour(base, -RoundHalfEven(step * static_cast<float>(i))));
-        }
-        painter.drawText(textRect_, captionFlags, caption_);
-        PaintBorder(painter);
-        if (highlight) {
-            FillBox(painter, 1, 2, w - 2, h - 4, HighlightFrameColour, true);
-            DrawLine(painter, 2, h - 2, w - 2, h - 2, HighlightBottomColour);
-            DrawLine(painter, 2, 1, w - 2, 1, HighlightTopColour);
-            DrawLine(painter, 1, 2, w - 1, 2, HighlightSecondColour);
-            DrawLine(painter, 2, 3, 2, h - 3, HighlightSideColour);
-            DrawLine(painter, w - 3, 3, w - 3, h - 3, HighlightSideColour);
-        } else {
-            DrawLine(painter, 2, h - 2, w - 2, h - 2, ShadeColour(base, -48));
-            DrawLine(painter, 1, h - 3, w - 2, h - 3, ShadeColour(base, -32));
-            DrawLine(painter, w - 2, 2, w - 2, h - 2, ShadeColour(base, -36));
-            DrawLine(painter, w - 3, 3, w - 3, h - 3, ShadeColour(base, -24));
-            DrawLine(painter, 2, 1, w - 2, 1, ShadeColour(base, 16));
-            DrawLine(painter, 1, 2, w - 2, 2, ShadeColour(base, 10));
-            DrawLine(painter, 1, 2, 1, h - 2, ShadeColour(base, -5));
-            DrawLine(painter, 2, 3, 2, h - 3, ShadeColour(base, -10));
-        }
-        return;
-    }
-
-    const std::uint32_t base = ShadeColour(ShadeColour(faceColour_, 48), -32);
-    const float step = 15.0f / static_cast<float>(h);
-    for (int i = 1; i <= h; ++i) {
-        DrawLine(painter, 0, h - i, w, h - i, ShadeColour(base, -RoundHalfEven(step * static_cast<float>(i))));
-    }
-    painter.drawText(pressedTextRect_, captionFlags, caption_);
-    PaintBorder(painter);
-    DrawLine(painter, 2, h - 2, w - 2, h - 2, ShadeColour(base, 16));
-    DrawLine(painter, 1, h - 3, w - 2, h - 3, ShadeColour(base, 10));
-    DrawLine(painter, w - 2, 2, w - 2, h - 2, ShadeColour(base, 5));
-    DrawLine(painter, w - 3, 3, w - 3, h - 3, base);
-    DrawLine(painter, 2, 1, w - 2, 1, ShadeColour(base, -32));
-    DrawLine(painter, 1, 2, w - 2, 2, ShadeColour(base, -24));
-    DrawLine(painter, 1, 2, 1, h - 2, ShadeColour(base, -32));
-    DrawLine(painter, 2, 2, 2, h - 2, ShadeColour(base, -22));
+    painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextExpandTabs | Qt::TextShowMnemonic, caption_);
 }
 
 void UltraButton::PaintBorder(QPainter& painter) const {
@@ -628,7 +643,8 @@ bool UltraButton::event(QEvent* event) {
 }
 
 void UltraButton::changeEvent(QEvent* event) {
-    // The palette holds the system colours, so a new palette is an ambient change.
+    // The palette holds the desktop's colours, which the default scheme paints
+    // with: a new palette repaints the button in them.
     if (event->type() == QEvent::PaletteChange) {
         SetColours();
         DrawButton(drawState_, true);
@@ -764,8 +780,8 @@ void UltraButton::mouseDoubleClickEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    // The second press of a double click presses the button but, as on the
-    // original host, its release completes no second click.
+    // A double click is one click: its second press shows the button pressed,
+    // but the release completes no second click.
     clickArmed_ = false;
     if (lastButton_ == ButtonLeft) {
         HandleMouseDown(ButtonLeft, 1, 1.0f, 1.0f);

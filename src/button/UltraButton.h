@@ -127,7 +127,8 @@ signals:
     // A character typed on the button (its Latin-1 code).
     void KeyPress(std::int16_t& KeyAscii);
 
-    // KeyCode is a virtual-key code (space 32, arrows 37 to 40); set it to 0 to stop its action.
+    // KeyCode is the key's code (a letter's upper-case character code, space 32, arrows
+    // 37 to 40, F1 112); set it to 0 to stop its action.
     void KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
 
     // A key came up; a space release only clicks after a space press.
@@ -155,6 +156,7 @@ private:
     void AnnounceCaption();
     void MakeRegion();
     void Paint(ButtonState state);
+    void PaintCaption(QPainter& painter, const QRect& box) const;
     void PaintBorder(QPainter& painter) const;
     void HandleMouseDown(std::int16_t button, std::int16_t shift, float x, float y);
     void HandleMouseUp(std::int16_t button, std::int16_t shift, float x, float y);

@@ -1,58 +1,40 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
+#include "QtTestSupport.h"
+
 #include <QStringList>
-#include <QTimer>
 
 #include <deque>
-#include <filesystem>
-#include <functional>
-#include <vector>
+#include <optional>
 
 class QWidget;
 
 namespace kestrune::test {
 
-// Answers the modal dialogs that open while it lives, in the order they
-// open, and records each one. A dialog with no answer left is cancelled, so
-// an unexpected dialog shows up in the record instead of hanging the test.
-class DialogScript : public QObject {
+// Answers the modal dialogs that open while it lives, in order: a text is
+// typed into an input or chosen in a file dialog, then OK pressed (a message
+// takes ""); nullopt cancels. Each is recorded as "KIND TITLE: TEXT", KIND a
+// message's icon (information, warning, critical), input or file; a file
+// dialog's text is its filters and folder: "Config files (*.bin) in /tmp/x".
+class DialogScript {
 public:
-    // One dialog as it was seen.
-    struct Seen {
-        QString kind;   // "message", "input", "file" or the class name
-        QString title;  // the window title
-        QString text;   // message text, input prompt, or the file dialog's filters joined by ";;"
-        int icon = 0;   // QMessageBox::Icon of a message
-        QString folder; // the folder a file dialog showed
-    };
+    explicit DialogScript(std::deque<std::optional<QString>> answers = {});
+    ~DialogScript();
 
-    DialogScript();
+    // Gives dialog the next answer; false when none is left.
+    bool Answer(QWidget* dialog);
 
-    // The next message box: press OK.
-    DialogScript& Ok();
-    // The next input dialog: type text and press OK.
-    DialogScript& Type(const QString& text);
-    // The next file dialog: choose path.
-    DialogScript& Choose(const QString& path);
-    // The next dialog of any kind: cancel it.
-    DialogScript& Cancel();
-
-    std::vector<Seen> seen;
-
-    // The kinds seen, in order.
-    QStringList Kinds() const;
+    QStringList seen;
 
 private:
-    void Poll();
-
-    std::deque<std::function<void(QWidget*)>> answers_;
-    QTimer timer_;
+    std::deque<std::optional<QString>> answers_;
+    DialogScript* outer_;
 };
 
-// The sample fixes of the source tree copied into folder, as they lie
-// beside the installed program.
-void PlaceSampleFixes(const std::filesystem::path& folder);
+// Call once: from then on the newest DialogScript answers every modal dialog,
+// and one no script has an answer for fails the running test at once, with
+// its text, and is closed, rather than waiting for an answer that never comes
+// (a message shown while the window is built, before any script exists).
+void WatchDialogs();
 
 }  // namespace kestrune::test
