@@ -1,6 +1,8 @@
 #include "xmlfix/modXML.h"
 
+#include "xmlfix/ChildIndex.h"
 #include "xmlfix/Encoding.h"
+#include "xmlfix/PlainPath.h"
 #include "xmlfix/SourceLayout.h"
 #include "xmlfix/Tree.h"
 
@@ -8,6 +10,7 @@
 #include "common/SafeWrite.h"
 #include "common/modGen.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -83,107 +86,30 @@ std::string NodeKind(const pugi::xpath_node& match) {
     }
 }
 
-// A path in the plain form that fix entries use: child steps by element
-// name, absolute or relative, each step with any number of [@name='value']
-// or [text()='value'] conditions, no white space. For these the first match
-// in document order is found by walking the tree depth first, which visits
-// candidates in document order; every other path goes to the XPath engine,
-// whose answer the walk must always equal (a test compares the two).
-struct PlainCondition {
-    bool text = false;        // [text()='value'] rather than [@name='value']
-    std::string_view name;    // the attribute's
-    std::string_view value;
-};
-
-struct PlainStep {
-    std::string_view name;
-    std::vector<PlainCondition> conditions;
-};
-
-bool IsPlainNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-
-bool IsPlainNameChar(char c) { return IsPlainNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-
-// An ASCII name without a colon; the operator names are left to the engine,
-// and so are names starting "xmlns", which the engine never treats as attributes.
-bool ReadPlainName(std::string_view q, std::size_t& i, std::string_view& name) {
-    const std::size_t start = i;
-    if (i >= q.size() || !IsPlainNameStart(q[i])) return false;
-    while (i < q.size() && IsPlainNameChar(q[i])) ++i;
-    name = q.substr(start, i - start);
-    return name != "and" && name != "or" && name != "div" && name != "mod" && name.substr(0, 5) != "xmlns";
+// The documents whose index follows the engine's changes, so that a change
+// given only a node reaches the index of the tree that holds it. Like the
+// rest of the engine, for one thread.
+std::vector<XmlDocument*>& Documents() {
+    static std::vector<XmlDocument*> documents;
+    return documents;
 }
 
-bool ReadLiteral(std::string_view q, std::size_t& i, std::string_view& value) {
-    if (i >= q.size() || (q[i] != '\'' && q[i] != '"')) return false;
-    const std::size_t close = q.find(q[i], i + 1);
-    if (close == std::string_view::npos) return false;
-    value = q.substr(i + 1, close - i - 1);
-    i = close + 1;
-    return true;
-}
-
-bool ParsePlainPath(std::string_view q, bool& absolute, std::vector<PlainStep>& steps) {
-    std::size_t i = 0;
-    absolute = !q.empty() && q[0] == '/';
-    if (absolute) ++i;
-    for (;;) {
-        PlainStep step;
-        if (!ReadPlainName(q, i, step.name)) return false;
-        while (i < q.size() && q[i] == '[') {
-            PlainCondition condition;
-            ++i;
-            if (q.substr(i, 7) == "text()=") {
-                condition.text = true;
-                i += 7;
-            } else {
-                if (i >= q.size() || q[i] != '@') return false;
-                ++i;
-                if (!ReadPlainName(q, i, condition.name) || i >= q.size() || q[i] != '=') return false;
-                ++i;
-            }
-            if (!ReadLiteral(q, i, condition.value) || i >= q.size() || q[i] != ']') return false;
-            ++i;
-            step.conditions.push_back(condition);
-        }
-        steps.push_back(std::move(step));
-        if (i == q.size()) return true;
-        if (q[i] != '/') return false;
-        ++i;
+// The selection itself: plain paths by the walk, with the index's help
+// when one is given; any other by the XPath engine.
+pugi::xpath_node SelectWith(const pugi::xml_node& context, const std::string& path, detail::ChildIndex* index) {
+    if (path.find('\0') != std::string::npos) {
+        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": it holds a NUL character");
     }
-}
-
-bool Meets(const pugi::xml_node& element, const PlainCondition& condition) {
-    if (condition.text) {
-        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-            const pugi::xml_node_type type = child.type();
-            if ((type == pugi::node_pcdata || type == pugi::node_cdata) && condition.value == child.value()) return true;
-        }
-        return false;
+    const std::string query = detail::ToTree(path);
+    detail::PlainPath plain;
+    if (detail::ParsePlainPath(query, plain)) return pugi::xpath_node(detail::FirstPlainMatch(context, plain, index));
+    try {
+        const pugi::xpath_query compiled(query.c_str());
+        return compiled.evaluate_node(pugi::xpath_node(context));
+    } catch (const pugi::xpath_exception& e) {
+        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": " + e.result().description() + " at offset " +
+                                             std::to_string(e.result().offset));
     }
-    // Only the first attribute of a name counts, as in the engine, should a
-    // document repeat one.
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        if (condition.name == a.name()) return condition.value == a.value();
-    }
-    return false;
-}
-
-pugi::xml_node FirstPlainMatch(const pugi::xml_node& from, const PlainStep* step, const PlainStep* end) {
-    for (pugi::xml_node child = from.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element || step->name != child.name()) continue;
-        bool meets = true;
-        for (const PlainCondition& condition : step->conditions) {
-            if (!Meets(child, condition)) {
-                meets = false;
-                break;
-            }
-        }
-        if (!meets) continue;
-        if (step + 1 == end) return child;
-        if (const pugi::xml_node found = FirstPlainMatch(child, step + 1, end)) return found;
-    }
-    return {};
 }
 
 void RequireValue(const std::string& value, const std::string& what) {
@@ -215,10 +141,48 @@ std::optional<unsigned char> ForbiddenCharacter(const std::string& bytes) {
     return std::nullopt;
 }
 
+ChildIndex* DocumentAccess::IndexOf(const pugi::xml_node& node) {
+    const pugi::xml_node root = node.root();
+    for (XmlDocument* doc : Documents()) {
+        if (doc->dom_ == root) return Index(*doc);
+    }
+    return nullptr;
+}
+
+pugi::xpath_node Select(XmlDocument& doc, const pugi::xml_node& context, const std::string& path) {
+    return SelectWith(context, path, DocumentAccess::Index(doc));
+}
+
+bool DeepestPlainPrefix(XmlDocument& doc, const pugi::xml_node& context, const std::string& path, std::size_t& steps,
+                        pugi::xml_node& element) {
+    const std::string query = ToTree(path);
+    PlainPath plain;
+    if (!ParsePlainPath(query, plain)) return false;
+    const auto slashes = static_cast<std::size_t>(std::count(query.begin(), query.end(), '/'));
+    if (slashes != plain.steps.size() - (plain.absolute ? 0 : 1)) return false;
+    plain.steps.pop_back();
+    const PlainMatch match = DeepestPlainMatch(context, plain, DocumentAccess::Index(doc));
+    steps = match.steps;
+    element = match.element;
+    return true;
+}
+
+void RemoveElement(pugi::xml_node element) {
+    pugi::xml_node parent = element.parent();
+    const ChildIndex::Tracker tracker(DocumentAccess::IndexOf(element), element, ChildIndex::Change::Removal);
+    parent.remove_child(element);
+}
+
 }  // namespace detail
 
-XmlDocument::XmlDocument() = default;
-XmlDocument::~XmlDocument() = default;
+XmlDocument::XmlDocument() : index_(std::make_unique<detail::ChildIndex>()) { Documents().push_back(this); }
+
+XmlDocument::~XmlDocument() { Documents().erase(std::find(Documents().begin(), Documents().end(), this)); }
+
+pugi::xml_document& XmlDocument::Dom() {
+    index_.reset();
+    return dom_;
+}
 
 bool XmlDocument::IsLoaded() const { return loaded_; }
 
@@ -227,6 +191,7 @@ bool XmlDocument::KeepsSourceLayout() const { return layout_ != nullptr && layou
 void XmlDocument::Release() {
     dom_.reset();
     layout_.reset();
+    index_ = std::make_unique<detail::ChildIndex>();
     encoding_ = DocumentEncoding::Utf8;
     byteOrderMark_.clear();
     loaded_ = false;
@@ -292,23 +257,7 @@ bool IsValidXmlName(const std::string& name) {
 }
 
 pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::string& path) {
-    if (path.find('\0') != std::string::npos) {
-        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": it holds a NUL character");
-    }
-    const std::string query = detail::ToTree(path);
-    bool absolute = false;
-    std::vector<PlainStep> steps;
-    if (ParsePlainPath(query, absolute, steps)) {
-        const pugi::xml_node start = absolute ? context.root() : context;
-        return pugi::xpath_node(FirstPlainMatch(start, steps.data(), steps.data() + steps.size()));
-    }
-    try {
-        const pugi::xpath_query compiled(query.c_str());
-        return compiled.evaluate_node(pugi::xpath_node(context));
-    } catch (const pugi::xpath_exception& e) {
-        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": " + e.result().description() + " at offset " +
-                                             std::to_string(e.result().offset));
-    }
+    return SelectWith(context, path, nullptr);
 }
 
 pugi::xml_node detail::ElementOf(const pugi::xpath_node& match, const std::string& path) {
@@ -337,6 +286,8 @@ std::string ElementText(const pugi::xml_node& element) { return detail::FromTree
 
 void SetElementText(pugi::xml_node element, const std::string& text) {
     RequireValue(text, detail::FromTree(element.name()));
+    const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
+                                              detail::ChildIndex::Change::Content);
     element.remove_children();
     if (!text.empty()) element.append_child(pugi::node_pcdata).set_value(detail::ToTree(text).c_str());
 }
@@ -351,6 +302,8 @@ void SetAttribute(pugi::xml_node element, const std::string& name, const std::st
     if (!IsValidXmlName(name)) throw XmlError(XmlInvalidName, name + " is not a valid attribute name");
     RequireValue(value, name);
     const std::string treeName = detail::ToTree(name);
+    const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
+                                              detail::ChildIndex::Change::Attributes);
     pugi::xml_attribute attribute = element.attribute(treeName.c_str());
     if (!attribute) attribute = element.append_attribute(treeName.c_str());
     if (!attribute) throw XmlError(XmlNotAnElement, "Cannot set " + name + ": the node is not an element");
@@ -358,6 +311,8 @@ void SetAttribute(pugi::xml_node element, const std::string& name, const std::st
 }
 
 void RemoveAttribute(pugi::xml_node element, const std::string& name) {
+    const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
+                                              detail::ChildIndex::Change::Attributes);
     element.remove_attribute(detail::ToTree(name).c_str());
 }
 

@@ -17,6 +17,8 @@
 namespace modXML {
 
 namespace detail {
+class ChildIndex;
+class DocumentAccess;
 class SourceLayout;
 }
 
@@ -57,8 +59,10 @@ public:
     // Replaces the content with the document in bytes; empty again on failure.
     ParseOutcome Parse(std::string bytes);
 
-    // The tree. Changes made through it show in Xml() like any other.
-    pugi::xml_document& Dom() { return dom_; }
+    // The tree. Changes made through it show in Xml() like any other; from
+    // the first call on, lookups no longer use the index of children that
+    // only the engine's own changes keep true.
+    pugi::xml_document& Dom();
     const pugi::xml_document& Dom() const { return dom_; }
     // The encoding the loaded document came in.
     DocumentEncoding Encoding() const { return encoding_; }
@@ -66,8 +70,11 @@ public:
     bool KeepsSourceLayout() const;
 
 private:
+    friend class detail::DocumentAccess;
+
     pugi::xml_document dom_;
     std::unique_ptr<detail::SourceLayout> layout_;
+    std::unique_ptr<detail::ChildIndex> index_;  // none once the tree was handed out
     DocumentEncoding encoding_ = DocumentEncoding::Utf8;
     std::string byteOrderMark_;
     bool loaded_ = false;
