@@ -217,7 +217,8 @@ void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& pat
 
 std::string GetNodeValue(XmlDocument& doc, const std::string& path, const std::string& attribute) {
     detail::RequireLoaded(doc);
-    const pugi::xml_node element = detail::ElementOf(SelectSingleNode(doc.Dom(), path), path);
+    const pugi::xml_node element =
+        detail::ElementOf(detail::Select(doc, detail::DocumentAccess::Tree(doc), path), path);
     if (!element) return {};
     if (attribute.empty()) return ElementText(element);
     return GetAttribute(element, attribute).value_or(std::string());

@@ -43,8 +43,14 @@ public:
     static pugi::xml_document& Tree(XmlDocument& doc) { return doc.dom_; }
     // Its index of children; none once the tree was handed out.
     static ChildIndex* Index(XmlDocument& doc) { return doc.index_.get(); }
+    // The document whose tree holds node, when it is an XmlDocument's.
+    static XmlDocument* DocumentOf(const pugi::xml_node& node);
     // The index of children of the document whose tree holds node, when it keeps one.
     static ChildIndex* IndexOf(const pugi::xml_node& node);
+    // White space between elements is kept out of the tree until something
+    // reads or replaces text: these put it in, inside element or everywhere.
+    static void KeepWhitespace(XmlDocument& doc, const pugi::xml_node& element);
+    static void KeepAllWhitespace(XmlDocument& doc);
 };
 
 // SelectSingleNode with the help of doc's index of children.
