@@ -2,6 +2,7 @@
 #include "xmlfix/Tree.h"
 
 #include <functional>
+#include <tuple>
 #include <random>
 #include <string>
 #include <vector>
@@ -139,6 +140,138 @@ TEST_F(RandomDocument, FindDeepestNodeAgreesWithLookingUpOnePrefixAfterAnother) 
             SCOPED_TRACE(path.substr(0, 200));
             ASSERT_EQ(Outcome([&](std::string& prefix) { return modXML::FindDeepestNode(doc, path, prefix); }),
                       Outcome([&](std::string& prefix) { return DeepestOneByOne(doc, path, prefix); }));
+        }
+    }
+}
+
+namespace {
+
+// Documents of every kind of node, spaced every way, as text.
+class RandomText {
+public:
+    explicit RandomText(unsigned seed) : random_(seed) {}
+
+    std::string Document() {
+        std::string xml = random_() % 2 ? "<?xml version='1.0' encoding = \"UTF-8\"?>" + Space() : "";
+        if (random_() % 3 == 0) xml += "<!-- head -->" + Space();
+        return xml + Element("r", 0) + Space();
+    }
+    std::string Pick(const std::vector<std::string>& from) { return from[random_() % from.size()]; }
+    std::string Space() { return Pick({"", "\n", "\n  ", "\t", " ", "\r\n", "\n\n    "}); }
+    unsigned Next() { return random_(); }
+
+private:
+    std::string Attributes() {
+        std::string text;
+        for (unsigned n = random_() % 3; n > 0; --n) {
+            const std::string quote = random_() % 2 ? "'" : "\"";
+            text += Pick({" ", "\n   ", "  "}) + Pick({"k", "x", "n"}) + Pick({"=", " = "}) + quote +
+                    Pick({"1", "v", "", "a&amp;b", "t\tu", "it&apos;s"}) + quote;
+        }
+        return text;
+    }
+
+    std::string Element(const std::string& name, int depth) {
+        std::string xml = "<" + name + Attributes();
+        if (depth > 0 && random_() % 4 == 0) return xml + Pick({"/>", " />"});
+        xml += ">";
+        for (unsigned n = depth < 3 ? random_() % 5 : 0; n > 0; --n) {
+            xml += Space();
+            switch (random_() % 8) {
+            case 0: xml += Pick({"t", "a&amp;b", "x y", "it's", "5", "&#10;"}); break;
+            case 1: xml += Pick({"<!-- c -->", "<![CDATA[x<y]]>", "<?p d?>"}); break;
+            case 2: xml += "<item><id>" + std::to_string(random_() % 3) + "</id>" + Space() + "</item>"; break;
+            default: xml += Element(Pick({"a", "b", "item", "c"}), depth + 1);
+            }
+        }
+        return xml + Space() + "</" + name + Pick({">", " >"});
+    }
+
+    std::mt19937 random_;
+};
+
+// The same tree as pugixml's own, white space and all.
+void ExpectSameTree(const pugi::xml_node& a, const pugi::xml_node& b) {
+    pugi::xml_node x = a.first_child();
+    pugi::xml_node y = b.first_child();
+    for (; x && y; x = x.next_sibling(), y = y.next_sibling()) {
+        ASSERT_EQ(x.type(), y.type());
+        ASSERT_STREQ(x.name(), y.name());
+        ASSERT_STREQ(x.value(), y.value());
+        pugi::xml_attribute p = x.first_attribute();
+        pugi::xml_attribute q = y.first_attribute();
+        for (; p && q; p = p.next_attribute(), q = q.next_attribute()) {
+            ASSERT_STREQ(p.name(), q.name());
+            ASSERT_STREQ(p.value(), q.value());
+        }
+        ASSERT_EQ(!p, !q);
+        ExpectSameTree(x, y);
+    }
+    ASSERT_EQ(!x, !y);
+}
+
+std::string Outcome(const std::function<void()>& action) {
+    try {
+        action();
+        return modGen::ReportLog;
+    } catch (const RunError& e) {
+        return "error " + std::to_string(e.number());
+    }
+}
+
+}  // namespace
+
+// A document keeps the white space between its elements out of its tree
+// until text is read or replaced; handed out (Dom), the tree has it all,
+// as a parser that keeps it makes it. Both ways, the same entries must give
+// the same report, the same text and the same bytes.
+TEST(LeanDocument, AgreesWithTheTreeThatHoldsAllWhiteSpace) {
+    RandomText random(14);
+    kestrune::test::FakeUserInterface ui;
+    for (int round = 0; round < 150; ++round) {
+        std::string xml = random.Document();
+        if (round == 0) {
+            // Large enough for the source to be held compressed.
+            xml = "<r>";
+            for (int n = 0; n < 70000; ++n) xml += "\n  <a k='" + std::to_string(n % 7) + "'>t</a>";
+            xml += "\n</r>\n";
+        }
+        SCOPED_TRACE(xml.substr(0, 300));
+        modXML::XmlDocument lean;
+        modXML::XmlDocument plain;
+        ASSERT_TRUE(modXML::LoadConfigXML(lean, xml, true, ui));
+        ASSERT_TRUE(modXML::LoadConfigXML(plain, xml, true, ui));
+        ASSERT_TRUE(lean.KeepsSourceLayout());
+        pugi::xml_document parsed;
+        parsed.load_string(xml.c_str(), (pugi::parse_full | pugi::parse_ws_pcdata) & ~pugi::parse_eol);
+        ExpectSameTree(plain.Dom(), parsed);
+
+        for (int entry = 0; entry < (round == 0 ? 2 : 8); ++entry) {
+            std::string path = "/r";
+            for (unsigned steps = 1 + random.Next() % 3; steps > 0; --steps) {
+                path += "/" + random.Pick({"a", "b", "c", "item", "item\xA4" "1", "a[@k='1']", "b[@x='v']"});
+            }
+            const std::string attribute = random.Pick({"", "", "k", "y"});
+            const std::string value = random.Pick({"1", "V", "", "\xA4", "\xA5", "a<b&c", "it's \"q\"", "\n", "caf\xE9"});
+            SCOPED_TRACE(path + " " + attribute + "=" + value);
+            modGen::ReportLog.clear();
+            const std::string leanOutcome = Outcome([&] { modXML::ApplyFixEntry(lean, path, attribute, value, "Fix 0"); });
+            modGen::ReportLog.clear();
+            ASSERT_EQ(leanOutcome, Outcome([&] { modXML::ApplyFixEntry(plain, path, attribute, value, "Fix 0"); }));
+            ASSERT_EQ(modXML::GetNodeValue(lean, path, ""), modXML::GetNodeValue(plain, path, ""));
+            ASSERT_EQ(lean.Xml(), plain.Xml());
+        }
+        std::string saved = plain.Xml();
+        ASSERT_EQ(lean.TakeXml(), saved);
+        EXPECT_FALSE(lean.IsLoaded());
+        // The check gives what a load gives, and the text back, whole or cut.
+        for (std::string text : {saved, saved.substr(0, random.Next() % saved.size())}) {
+            const std::string before = text;
+            const modXML::ParseOutcome checked = modXML::XmlDocument::Check(text);
+            const modXML::ParseOutcome loaded = modXML::XmlDocument().Parse(before);
+            EXPECT_EQ(std::tie(checked.ok, checked.reason, checked.position),
+                      std::tie(loaded.ok, loaded.reason, loaded.position));
+            EXPECT_TRUE(text == before);
         }
     }
 }
