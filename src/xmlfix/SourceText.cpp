@@ -18,7 +18,8 @@ constexpr int RawWindowBits = -15;
 // tree holds it too, and it is read back once per serialising.
 SourceText::SourceText(std::string_view text) : size_(text.size()) {
     if (text.size() < LargeSize) {
-        open_[0].text.assign(text);
+        whole_ = MakeArenaBuffer(text.size());
+        std::copy(text.begin(), text.end(), whole_.get());
         return;
     }
     z_stream stream{};
@@ -42,36 +43,51 @@ SourceText::SourceText(std::string_view text) : size_(text.size()) {
         packed_.push_back(std::move(block));
     }
     deflateEnd(&stream);
-    for (Block& block : open_) block.begin = size_;  // nothing open yet
 }
 
-const SourceText::Block& SourceText::Open(std::size_t pos) const {
-    Block& block = open_[older_];
+std::size_t SourceText::Open(std::size_t pos) const {
+    const std::size_t k = older_;
     older_ = 1 - older_;
+    std::string& text = opened_[k];
     const std::string& packed = packed_[pos / BlockSize];
-    block.begin = pos / BlockSize * BlockSize;
-    block.text.resize(std::min(BlockSize, size_ - block.begin));
+    openedBegin_[k] = pos / BlockSize * BlockSize;
+    text.resize(std::min(BlockSize, size_ - openedBegin_[k]));
     z_stream stream{};
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
     stream.avail_in = static_cast<uInt>(packed.size());
-    stream.next_out = reinterpret_cast<Bytef*>(block.text.data());
-    stream.avail_out = static_cast<uInt>(block.text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(text.data());
+    stream.avail_out = static_cast<uInt>(text.size());
     const bool opened = inflateInit2(&stream, RawWindowBits) == Z_OK && inflate(&stream, Z_FINISH) == Z_STREAM_END;
     inflateEnd(&stream);
     if (!opened) throw std::bad_alloc();
-    return block;
+    return k;
 }
 
 void SourceText::AppendTo(std::string& out, std::size_t from, std::size_t to) const {
+    if (whole_) {
+        out.append(whole_.get() + from, to - from);
+        return;
+    }
     while (from < to) {
-        const Block* block = nullptr;
-        for (const Block& b : open_) {
-            if (from - b.begin < b.text.size()) block = &b;
-        }
-        if (block == nullptr) block = &Open(from);
-        const std::size_t end = std::min(to, block->begin + block->text.size());
-        out.append(block->text, from - block->begin, end - from);
+        std::size_t k = 0;
+        while (k < opened_.size() && from - openedBegin_[k] >= opened_[k].size()) ++k;
+        if (k == opened_.size()) k = Open(from);
+        const std::size_t end = std::min(to, openedBegin_[k] + opened_[k].size());
+        out.append(opened_[k], from - openedBegin_[k], end - from);
         from = end;
+    }
+}
+
+void SourceText::CopyTo(char* out) const {
+    if (whole_) {
+        std::copy(whole_.get(), whole_.get() + size_, out);
+        return;
+    }
+    std::string block;
+    for (std::size_t from = 0; from < size_; from += BlockSize) {
+        block.clear();
+        AppendTo(block, from, std::min(size_, from + BlockSize));
+        std::copy(block.begin(), block.end(), out + from);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xmlfix/Arena.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -22,25 +24,27 @@ public:
 
     std::size_t Size() const { return size_; }
     char At(std::size_t pos) const {
-        for (const Block& block : open_) {
-            if (pos - block.begin < block.text.size()) return block.text[pos - block.begin];
+        if (whole_) return whole_[pos];
+        for (std::size_t k = 0; k < opened_.size(); ++k) {
+            if (pos - openedBegin_[k] < opened_[k].size()) return opened_[k][pos - openedBegin_[k]];
         }
-        return Open(pos).text[pos % BlockSize];
+        const std::size_t k = Open(pos);
+        return opened_[k][pos - openedBegin_[k]];
     }
     void AppendTo(std::string& out, std::size_t from, std::size_t to) const;
+    // The whole text into out, which has room for it.
+    void CopyTo(char* out) const;
 
 private:
     static constexpr std::size_t BlockSize = std::size_t{1} << 16;
-    struct Block {
-        std::size_t begin = 0;
-        std::string text;
-    };
-    // The block that holds pos, opened in place of the one used less recently.
-    const Block& Open(std::size_t pos) const;
+    // Opens the block that holds pos in place of the one used less recently; which one it took.
+    std::size_t Open(std::size_t pos) const;
 
     std::size_t size_ = 0;
-    std::vector<std::string> packed_;  // the blocks compressed; empty when the text is held as it is
-    mutable std::array<Block, 2> open_;
+    ArenaBuffer whole_;                // the text, when it is held as it is
+    std::vector<std::string> packed_;  // else its blocks, compressed
+    mutable std::array<std::string, 2> opened_;
+    mutable std::array<std::size_t, 2> openedBegin_{};
     mutable std::size_t older_ = 0;
 };
 

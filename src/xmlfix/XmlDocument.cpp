@@ -1,5 +1,6 @@
 #include "xmlfix/modXML.h"
 
+#include "xmlfix/Arena.h"
 #include "xmlfix/ChildIndex.h"
 #include "xmlfix/Encoding.h"
 #include "xmlfix/PlainPath.h"
@@ -249,7 +250,10 @@ void RemoveElement(pugi::xml_node element) {
 
 }  // namespace detail
 
-XmlDocument::XmlDocument() : index_(std::make_unique<detail::ChildIndex>()) { Documents().push_back(this); }
+XmlDocument::XmlDocument() : index_(std::make_unique<detail::ChildIndex>()) {
+    detail::UseArenaForTrees();
+    Documents().push_back(this);
+}
 
 XmlDocument::~XmlDocument() { Documents().erase(std::find(Documents().begin(), Documents().end(), this)); }
 
@@ -306,17 +310,17 @@ ParseOutcome XmlDocument::Check(std::string& bytes) {
     // Parsed where they are: a copy, compressed when large, puts them back.
     const detail::SourceText original(bytes);
     ParseOutcome outcome;
-    {
-        detail::DecodedDocument decoded = detail::DecodeDocument(std::move(bytes));
-        if (decoded.ok) {
-            pugi::xml_document dom;
-            outcome = ParseInPlace(dom, decoded.utf8, decoded,
-                                   [&] { return detail::DecodeDocument(Whole(original)).utf8; });
-        } else {
-            outcome = {false, decoded.problem, decoded.problemOffset};
-        }
+    detail::DecodedDocument decoded = detail::DecodeDocument(std::move(bytes));
+    if (decoded.ok) {
+        pugi::xml_document dom;
+        outcome = ParseInPlace(dom, decoded.utf8, decoded, [&] { return detail::DecodeDocument(Whole(original)).utf8; });
+    } else {
+        outcome = {false, decoded.problem, decoded.problemOffset};
     }
-    bytes = Whole(original);
+    // UTF-8 without a mark is decoded where it is: its buffer comes back.
+    if (decoded.encoding == DocumentEncoding::Utf8 && decoded.byteOrderMark.empty()) bytes = std::move(decoded.utf8);
+    bytes.resize(original.Size());
+    original.CopyTo(bytes.data());
     return outcome;
 }
 
