@@ -19,6 +19,10 @@ void* ArenaAllocate(std::size_t size);
 // Memory from ArenaAllocate, or from the C library's allocator, which it is handed back to.
 void ArenaFree(void* memory);
 
+// Has the kernel give memory about to be written all its pages in one
+// call, rather than one fault at a time.
+void Prefault(void* memory, std::size_t size);
+
 // A buffer of bytes in the arena.
 struct ArenaDeleter {
     void operator()(char* memory) const { ArenaFree(memory); }

@@ -1,5 +1,7 @@
 #include "xmlfix/SourceLayout.h"
 
+#include "xmlfix/Arena.h"
+
 // Serialising walks the tree and writes each node the parser made from
 // where it lies in the source, piece by piece (its tag, each attribute, the
 // white space and the nodes between its children), as long as that piece
@@ -440,11 +442,13 @@ SourceLayout::Offset SourceLayout::EmitChildren(const pugi::xml_node& parent, Of
         [&](Offset a, Offset b, bool space, const pugi::xml_node&) {
             if (documentLevel || (space && spaceHere)) out.Source(a, b);
         },
-        [&](const pugi::xml_node& node, std::optional<Offset>) { return Emit(node, out, depth + 1); });
+        [&](const pugi::xml_node& node, std::optional<Offset> begin) { return Emit(node, begin, out, depth + 1); });
 }
 
-SourceLayout::Offset SourceLayout::Emit(const pugi::xml_node& node, Output& out, std::size_t depth) const {
-    const std::optional<Offset> begin = Begin(node);
+// begin: where node starts in the source, for a node the parser made that
+// comes in source order; any other is written from the tree.
+SourceLayout::Offset SourceLayout::Emit(const pugi::xml_node& node, std::optional<Offset> begin, Output& out,
+                                        std::size_t depth) const {
     if (depth > MaxMappedDepth) {
         PrintWithLibrary(node, out.Text());
         return begin ? NodeEnd(*begin) : 0;
@@ -486,7 +490,7 @@ SourceLayout::Offset SourceLayout::EmitOriginalElement(const pugi::xml_node& ele
             out.Source(tag.tailBegin, tag.end);
         } else {
             out.Text().push_back('>');
-            for (const pugi::xml_node& child : element.children()) Emit(child, out, depth + 1);
+            for (const pugi::xml_node& child : element.children()) Emit(child, std::nullopt, out, depth + 1);
             out.Text().append("</").append(name).append(">");
         }
         return tag.end;
@@ -543,7 +547,7 @@ void SourceLayout::EmitNewElement(const pugi::xml_node& element, Output& out, st
         return;
     }
     text.push_back('>');
-    for (const pugi::xml_node& child : element.children()) Emit(child, out, depth + 1);
+    for (const pugi::xml_node& child : element.children()) Emit(child, std::nullopt, out, depth + 1);
     out.Text().append("</").append(element.name()).append(">");
 }
 
@@ -572,6 +576,7 @@ std::string SourceLayout::Serialise(const pugi::xml_document& dom, const std::fu
         return text;
     }
     text.reserve(size_ + size_ / 16);
+    Prefault(text.data(), text.capacity());
     Output out(*this, &text, done);
     EmitChildren(dom, 0, true, out, 0);
     out.Finish();

@@ -99,7 +99,7 @@ private:
     template <typename G, typename C>
     Offset WalkChildren(const pugi::xml_node& parent, Offset from, bool documentLevel, G gapRun, C child) const;
 
-    Offset Emit(const pugi::xml_node& node, Output& out, std::size_t depth) const;
+    Offset Emit(const pugi::xml_node& node, std::optional<Offset> begin, Output& out, std::size_t depth) const;
     Offset EmitOriginalElement(const pugi::xml_node& element, Offset begin, Output& out, std::size_t depth) const;
     void EmitChangedStartTag(const pugi::xml_node& element, Offset begin, const StartTag& tag, bool sameName,
                              Output& out) const;
