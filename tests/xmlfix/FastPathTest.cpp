@@ -275,3 +275,31 @@ TEST(LeanDocument, AgreesWithTheTreeThatHoldsAllWhiteSpace) {
         }
     }
 }
+
+// The check parses where the text is, in every encoding a load reads,
+// whole or cut (a failure's position counts input bytes), and gives the
+// bytes back as they were.
+TEST(CheckInPlace, GivesWhatALoadGivesAndTheBytesBack) {
+    const auto utf16 = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string(1, c) + '\0';
+        return out;
+    };
+    const std::string documents[] = {
+        "\xEF\xBB\xBF<a x='\xC3\xA9'>t</a>",
+        "<?xml version='1.0' encoding='ISO-8859-1'?><a>\xE9\xFF</a>",
+        utf16("<a><b x='1'>t</b></a>"),
+    };
+    for (const std::string& document : documents) {
+        for (std::size_t cut = document.size(); cut > document.size() - 8; --cut) {
+            std::string text = document.substr(0, cut);
+            SCOPED_TRACE(text);
+            const std::string before = text;
+            const modXML::ParseOutcome checked = modXML::XmlDocument::Check(text);
+            const modXML::ParseOutcome loaded = modXML::XmlDocument().Parse(before);
+            EXPECT_EQ(std::tie(checked.ok, checked.reason, checked.position),
+                      std::tie(loaded.ok, loaded.reason, loaded.position));
+            EXPECT_TRUE(text == before);
+        }
+    }
+}
