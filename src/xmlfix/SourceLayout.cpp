@@ -48,7 +48,6 @@ bool InName(char c) {
     }
 }
 
-
 }  // namespace
 
 // "\r" is written as a reference, so that parsers that normalise line ends
@@ -88,7 +87,7 @@ void AppendEscapedAttribute(std::string& out, std::string_view value, char quote
 // nothing else.
 class SourceLayout::Output {
 public:
-    Output(const SourceLayout& layout, std::string* text, const std::function<void(std::size_t)>& done = {})
+    Output(const SourceLayout& layout, std::string* text, const std::function<void(std::size_t)>* done = nullptr)
         : layout_(layout), text_(text), done_(done) {}
 
     void Source(Offset from, Offset to) {
@@ -126,7 +125,7 @@ private:
         if (text_ != nullptr) {
             layout_.source_.AppendTo(*text_, begin_, end_);
             // Whatever the tree holds before this piece has been written.
-            if (done_ && layout_.pristine_.empty()) done_(begin_);
+            if (done_ != nullptr && *done_ && layout_.pristine_.empty()) (*done_)(begin_);
             return;
         }
         if (begin_ != checked_) failed_ = true;
@@ -135,7 +134,7 @@ private:
 
     const SourceLayout& layout_;
     std::string* text_;
-    const std::function<void(std::size_t)>& done_;
+    const std::function<void(std::size_t)>* done_;
     std::string scratch_;
     bool pending_ = false;
     Offset begin_ = 0;
@@ -577,7 +576,7 @@ std::string SourceLayout::Serialise(const pugi::xml_document& dom, const std::fu
     }
     text.reserve(size_ + size_ / 16);
     Prefault(text.data(), text.capacity());
-    Output out(*this, &text, done);
+    Output out(*this, &text, &done);
     EmitChildren(dom, 0, true, out, 0);
     out.Finish();
     return text;
