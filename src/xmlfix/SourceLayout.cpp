@@ -426,7 +426,12 @@ SourceLayout::Offset SourceLayout::WalkChildren(const pugi::xml_node& parent, Of
         node = next;
     }
     const pugi::xml_node none;
-    if (documentLevel) return Gap(pos, size_, [&](Offset a, Offset b, bool space) { gapRun(a, b, space, none); });
+    if (documentLevel) {
+        // After the last node comes whatever the parser stopped before (it
+        // ends at a NUL byte): kept as it is.
+        if (pos < size_) gapRun(pos, size_, false, none);
+        return size_;
+    }
     if (passedEnd) return pos;
     return Gap(pos, std::nullopt, [&](Offset a, Offset b, bool space) { gapRun(a, b, space, none); });
 }

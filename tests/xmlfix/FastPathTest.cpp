@@ -303,3 +303,15 @@ TEST(CheckInPlace, GivesWhatALoadGivesAndTheBytesBack) {
         }
     }
 }
+
+// The parser stops at a NUL byte; whatever follows, markup included, is
+// written back as it was.
+TEST(LeanDocument, KeepsWhatFollowsWhereTheParserStopped) {
+    const std::string xml("<r>\n  <a x='1'/>\n</r>\n\0<b>after</b> <c", 29);
+    kestrune::test::FakeUserInterface ui;
+    modXML::XmlDocument doc;
+    ASSERT_TRUE(modXML::LoadConfigXML(doc, xml, true, ui));
+    EXPECT_TRUE(doc.KeepsSourceLayout());
+    modXML::ApplyFixEntry(doc, "/r/a", "x", "2", "Fix 0");
+    EXPECT_EQ(doc.Xml(), std::string("<r>\n  <a x='2'/>\n</r>\n\0<b>after</b> <c", 29));
+}
