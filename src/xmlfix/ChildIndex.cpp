@@ -1,5 +1,7 @@
 #include "xmlfix/ChildIndex.h"
 
+#include "xmlfix/PlainPath.h"
+
 #include <algorithm>
 
 namespace modXML::detail {
@@ -15,7 +17,7 @@ template <typename F>
 void ValuesOf(const pugi::xml_node& node, bool text, std::string_view attribute, F f) {
     if (!text) {
         for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-            if (attribute == a.name()) {
+            if (Equals(attribute, a.name())) {
                 f(std::string_view(a.value()));
                 return;
             }
@@ -65,7 +67,7 @@ ChildIndex::Group& ChildIndex::Build(const pugi::xml_node& parent, Groups& group
     group.text = key.text;
     if (!key.text) group.attribute = key.attribute;
     for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element && name == child.name()) Add(group, child, false);
+        if (child.type() == pugi::node_element && Equals(name, child.name())) Add(group, child, false);
     }
     return group;
 }
@@ -77,7 +79,7 @@ void ChildIndex::KeysOf(const Group& group, const pugi::xml_node& member, F f) {
         return;
     }
     for (pugi::xml_node child = member.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element && group.via == child.name()) ValuesOf(child, group.text, group.attribute, f);
+        if (child.type() == pugi::node_element && Equals(group.via, child.name())) ValuesOf(child, group.text, group.attribute, f);
     }
 }
 
@@ -116,7 +118,7 @@ void ChildIndex::ForGroupsOf(const pugi::xml_node& member, bool viaOnly, F f) {
     const auto found = parents_.find(member.parent().internal_object());
     if (found == parents_.end()) return;
     for (Group& group : found->second) {
-        if (group.name == member.name() && (!viaOnly || !group.via.empty())) f(group);
+        if (Equals(group.name, member.name()) && (!viaOnly || !group.via.empty())) f(group);
     }
 }
 

@@ -32,14 +32,14 @@ bool Meets(const pugi::xml_node& element, const PlainCondition& condition) {
     if (condition.text) {
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
             const pugi::xml_node_type type = child.type();
-            if ((type == pugi::node_pcdata || type == pugi::node_cdata) && condition.value == child.value()) return true;
+            if ((type == pugi::node_pcdata || type == pugi::node_cdata) && Equals(condition.value, child.value())) return true;
         }
         return false;
     }
     // Only the first attribute of a name counts, as in the engine, should a
     // document repeat one.
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        if (condition.name == a.name()) return condition.value == a.value();
+        if (Equals(condition.name, a.name())) return Equals(condition.value, a.value());
     }
     return false;
 }
@@ -74,7 +74,7 @@ private:
             return false;
         }
         for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-            if (child.type() == pugi::node_element && step.name == child.name() && Enter(child, depth)) return true;
+            if (child.type() == pugi::node_element && Equals(step.name, child.name()) && Enter(child, depth)) return true;
         }
         return false;
     }

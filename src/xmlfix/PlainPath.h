@@ -10,6 +10,15 @@ namespace modXML::detail {
 
 class ChildIndex;
 
+// Whether text equals the tree's string s, without measuring s first.
+inline bool Equals(std::string_view text, const char* s) {
+    for (const char c : text) {
+        if (*s == '\0' || *s != c) return false;
+        ++s;
+    }
+    return *s == '\0';
+}
+
 // A path in the plain form that fix entries use: child steps by element
 // name, absolute or relative, each step with any number of [@name='value']
 // or [text()='value'] conditions, no white space. For these the first match

@@ -479,7 +479,6 @@ SourceLayout::Offset SourceLayout::Emit(const pugi::xml_node& node, std::optiona
 
 SourceLayout::Offset SourceLayout::EmitOriginalElement(const pugi::xml_node& element, Offset begin, Output& out,
                                                        std::size_t depth) const {
-    const std::string_view name = element.name();
     StartTag tag;
     const bool sameName = Unchanged(element.name());
     if (StartTagUnchanged(element, begin, tag)) {
@@ -495,7 +494,7 @@ SourceLayout::Offset SourceLayout::EmitOriginalElement(const pugi::xml_node& ele
         } else {
             out.Text().push_back('>');
             for (const pugi::xml_node& child : element.children()) Emit(child, std::nullopt, out, depth + 1);
-            out.Text().append("</").append(name).append(">");
+            out.Text().append("</").append(element.name()).append(">");
         }
         return tag.end;
     }
@@ -505,7 +504,7 @@ SourceLayout::Offset SourceLayout::EmitOriginalElement(const pugi::xml_node& ele
     if (sameName) {
         out.Source(contentEnd, end);
     } else {
-        out.Text().append("</").append(name).append(">");
+        out.Text().append("</").append(element.name()).append(">");
     }
     return end;
 }
@@ -580,7 +579,9 @@ std::string SourceLayout::Serialise(const pugi::xml_document& dom, const std::fu
         return text;
     }
     text.reserve(size_ + size_ / 16);
-    Prefault(text.data(), text.capacity());
+    // A large text is written while the parser's buffer is given back: its
+    // pages come as it grows.
+    if (size_ < SourceText::LargeSize) Prefault(text.data(), text.capacity());
     Output out(*this, &text, &done);
     EmitChildren(dom, 0, true, out, 0);
     out.Finish();
