@@ -36,7 +36,11 @@ constexpr std::size_t HugePage = std::size_t{2} << 20;
 constexpr std::size_t BlockSize = 2 * HugePage;
 // Larger pieces get a mapping of their own, unmapped when freed.
 constexpr std::size_t LargePiece = BlockSize / 4;
-constexpr std::size_t Granule = 64;
+// Sizes are rounded up so that a freed piece fits the next of about its
+// size: the tree library's pages come in one size, texts vary a little
+// (a document and the XML saved from it).
+constexpr std::size_t SmallGranule = 64;
+constexpr std::size_t LargeGranule = 4096;
 
 struct Header {
     std::size_t size;    // of the piece, header included
@@ -46,7 +50,8 @@ struct Header {
 class Arena {
 public:
     void* Allocate(std::size_t size) {
-        const std::size_t total = RoundUp(size + sizeof(Header), Granule);
+        const std::size_t total =
+            RoundUp(size + sizeof(Header), size < 16 * LargeGranule ? SmallGranule : LargeGranule);
         const std::lock_guard<std::mutex> lock(mutex_);
         if (total > LargePiece) {
             const std::size_t mapped = RoundUp(total, HugePage);
