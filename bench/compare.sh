@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
 # Kestrune beside the programs a user would otherwise pick, on the same
 # machine and the same data, in one run: the checksum against cksum, the
-# cipher against openssl speed, a 500-entry fix against xmlstarlet ed, a fix
-# run of the sample container against cksum of the same file, and the fix
-# runs' peak memory. Prints a table of medians and ratios, says which goals
-# are met, and writes it all to bench/results.md.
+# cipher against openssl speed, a 500-entry fix against xmlstarlet ed,
+# generated configurations of 0.3, 3 and 12 MB with edits in proportion
+# against xmlstarlet ed, a fix run of the sample container against cksum of
+# the same file, and the fix runs' peak memory. Prints a table of medians
+# and ratios, says which goals are met, and writes it all to
+# bench/results.md.
 #
 # Usage: bench/compare.sh [BUILD-DIR]     (make bench builds BUILD-DIR first)
 # BUILD-DIR is a Release build with -DKESTRUNE_BUILD_BENCH=ON; default build-bench.
-# Environment: RUNS (runs of each process, default 21), REPS (Google Benchmark
-# repetitions, default 7), OPENSSL_RUNS (default 5), OPENSSL_SECONDS (default 2),
-# RESULTS (where the table goes, default bench/results.md).
+# Environment: RUNS (runs of each process, default 21), SCALE_RUNS (runs at
+# 0.3, 3 and 12 MB, default "11 5 3": xmlstarlet takes a minute at 12 MB),
+# REPS (Google Benchmark repetitions, default 7), OPENSSL_RUNS (default 5),
+# OPENSSL_SECONDS (default 2), RESULTS (where the table goes, default
+# bench/results.md).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=$(cd "${1:-$root/build-bench}" && pwd)
 RUNS=${RUNS:-21}
+read -r -a SCALE_RUNS <<<"${SCALE_RUNS:-11 5 3}"
 REPS=${REPS:-7}
 OPENSSL_RUNS=${OPENSSL_RUNS:-5}
 OPENSSL_SECONDS=${OPENSSL_SECONDS:-2}
@@ -38,7 +43,7 @@ fi
 cli=$build/src/cli/kestrune-cli
 proctime=$build/bench/kestrune_proctime
 for f in "$cli" "$proctime" "$build/bench/kestrune_container_bench" "$build/bench/kestrune_cipher_bench" \
-  "$build/bench/kestrune_corpus_edits"; do
+  "$build/bench/kestrune_corpus_edits" "$build/bench/kestrune_scale_case"; do
   [ -x "$f" ] || { echo "compare: $f is missing; build $build with -DKESTRUNE_BUILD_BENCH=ON" >&2; exit 1; }
 done
 corpus=$root/../shared/corpus/router-xml/ZXHN_H267A.xml
@@ -70,6 +75,9 @@ rows=()
 goals=()
 row() { rows+=("| $1 | $2 | $3 | $4 |"); }
 goal() { goals+=("- $1: **$2** ($3)"); }
+# The memory goal of a fix run: peak RSS (KiB) within 6 times the XML's size plus 8 MiB.
+within_memory() { echo "$1 * 1024 <= 6 * $2 + 8 * 1048576"; }
+memory_failures=()
 
 # --- checksum against cksum, on the same 16 MiB file -------------------------
 say "checksum (16 MiB) against cksum"
@@ -151,13 +159,73 @@ if [ -f "$corpus" ]; then
     "$(calc "$x_cpu / $k_cpu") times faster"
   goal "500-entry fix at least 5 times faster than xmlstarlet ed (wall)" "$(yes_if "$x_wall >= 5 * $k_wall")" \
     "$(calc "$x_wall / $k_wall") times"
+  sh -c "$put_back"
   /usr/bin/time -f %M -o "$work/rss500" "${fix[@]}" >/dev/null 2>&1
   rss500=$(cat "$work/rss500")
+  [ "$(yes_if "$(within_memory "$rss500" "$(wc -c <"$corpus")")")" = met ] || memory_failures+=("the 500-entry fix")
 else
   say "no corpus at $corpus: the xmlstarlet comparison is skipped"
   row "500-entry fix against xmlstarlet ed" "skipped" "no corpus beside the project" ""
   rss500=
 fi
+
+# --- generated configurations against xmlstarlet ed --------------------------
+# The corpus's shape (<DB><Tbl name><Row No><DM name val/>, 8 rows of 10
+# fields a table, DM lines as long as the corpus's on average) at three
+# sizes, one edit per 600 bytes at random; kestrune-cli fix --dry-run (the
+# whole run in memory, the check of the saved XML included) against
+# xmlstarlet ed writing to /dev/null.
+say "generated configurations against xmlstarlet ed"
+# 20,000 updates are some 2 MB of arguments.
+ulimit -s 262144 2>/dev/null || ulimit -s "$(ulimit -H -s)"
+sizes=(300000 3000000 12000000)
+scale_rows=()
+prev_size=
+prev_wall=
+linear=met
+linear_detail=
+for k in 0 1 2; do
+  size=${sizes[$k]}
+  edits=$((size / 600))
+  mkdir "$work/scale$k"
+  xml=$work/scale$k/config.xml
+  "$build/bench/kestrune_scale_case" "$size" "$edits" "$xml" "$work/scale$k/edits.fix" "$work/scale$k/edits.tsv"
+  cp "$root/fixes/fix.wep" "$work/scale$k/"
+  bytes=$(wc -c <"$xml")
+  xs=()
+  while IFS=$'\t' read -r xpath value; do xs+=(-u "$xpath/@val" -v "$value"); done <"$work/scale$k/edits.tsv"
+  fix=("$cli" fix "$xml" --fix "$work/scale$k/edits.fix" --fix-dir "$work/scale$k" --dry-run)
+  if ((k == 0)); then
+    # Both make the same updates: the fixed file and xmlstarlet's, canonical.
+    cp "$xml" "$work/scale$k/fixed.xml"
+    "$cli" fix "$work/scale$k/fixed.xml" --fix "$work/scale$k/edits.fix" --fix-dir "$work/scale$k" >/dev/null 2>&1
+    xmlstarlet ed -P "${xs[@]}" "$xml" | xmlstarlet c14n - >"$work/scale$k/xs.c14n"
+    xmlstarlet c14n "$work/scale$k/fixed.xml" >"$work/scale$k/k.c14n"
+    cmp -s "$work/scale$k/xs.c14n" "$work/scale$k/k.c14n" || { say "the two tools did not make the same updates"; exit 1; }
+  fi
+  say "  $(calc "$bytes / 1e6") MB, $edits edits, ${SCALE_RUNS[$k]} runs"
+  "$proctime" --runs "${SCALE_RUNS[$k]}" --warmup 1 kestrune "${fix[@]}" :: xmlstarlet xmlstarlet ed "${xs[@]}" "$xml" \
+    >"$work/scale$k.t"
+  check_status kestrune "$work/scale$k.t"
+  check_status xmlstarlet "$work/scale$k.t"
+  k_wall=$(field kestrune 3 "$work/scale$k.t"); x_wall=$(field xmlstarlet 3 "$work/scale$k.t")
+  /usr/bin/time -f %M -o "$work/rss.k" "${fix[@]}" >/dev/null 2>&1
+  /usr/bin/time -f %M -o "$work/rss.x" xmlstarlet ed "${xs[@]}" "$xml" >/dev/null
+  k_rss=$(cat "$work/rss.k"); x_rss=$(cat "$work/rss.x")
+  [ "$(yes_if "$(within_memory "$k_rss" "$bytes")")" = met ] || memory_failures+=("$(calc "$bytes / 1e6") MB")
+  scale_rows+=("| $(calc "$bytes / 1e6") MB | $edits | $(calc "$k_wall * 1e3") ms | $(calc "$k_rss / 1024") MiB ($(calc "$k_rss * 1024 / $bytes")x) | $(calc "$x_wall * 1e3") ms | $(calc "$x_rss / 1024") MiB ($(calc "$x_rss * 1024 / $bytes")x) | $(calc "$x_wall / $k_wall") |")
+  if [ -n "$prev_size" ]; then
+    # Work grows with the size (edits are in proportion): time may grow 1.25 times as fast.
+    step="$(calc "$bytes / $prev_size")x the work, $(calc "$k_wall / $prev_wall")x the time"
+    linear_detail="$linear_detail${linear_detail:+; }$step"
+    [ "$(yes_if "$k_wall / $prev_wall <= 1.25 * $bytes / $prev_size")" = met ] || linear=NOT\ met
+  fi
+  prev_size=$bytes
+  prev_wall=$k_wall
+done
+goal "Linear: each step of work costs at most 1.25 times as much more time (5x for 4x)" "$linear" "$linear_detail"
+goal "12 MB with 20,000 edits at least 50 times faster than xmlstarlet ed (wall)" \
+  "$(yes_if "$x_wall >= 50 * $k_wall")" "$(calc "$x_wall / $k_wall") times"
 
 # --- fix run of the sample container against cksum of it ----------------------
 say "fix run of samples/router.bin against cksum"
@@ -177,8 +245,10 @@ row "The same run with --dry-run (nothing written), wall (ms)" "$(calc "$d_wall 
   "cksum $(calc "$c_wall * 1e3")" "$(calc "$d_wall / $c_wall") times cksum"
 row "the same, CPU time (user + system, ms)" "$(calc "$d_cpu * 1e3")" "cksum $(calc "$c_cpu * 1e3")" \
   "$(calc "$d_cpu / $c_cpu") times cksum"
-goal "Sample fix run within 3 times cksum's whole-process time (wall)" "$(yes_if "$f_wall <= 3 * $c_wall")" \
-  "$(calc "$f_wall / $c_wall") times; CPU time $(calc "$f_cpu / $c_cpu") times; --dry-run wall $(calc "$d_wall / $c_wall") times"
+goal "Sample fix run within 2 times cksum's whole-process time (wall)" "$(yes_if "$f_wall <= 2 * $c_wall")" \
+  "$(calc "$f_wall / $c_wall") times; CPU time $(calc "$f_cpu / $c_cpu") times"
+goal "Its dry run within 1.5 times cksum's (wall)" "$(yes_if "$d_wall <= 1.5 * $c_wall")" \
+  "$(calc "$d_wall / $c_wall") times; CPU time $(calc "$d_cpu / $c_cpu") times"
 
 # --- peak memory ---------------------------------------------------------------
 say "peak memory"
@@ -196,6 +266,9 @@ if [ -n "$rss500" ]; then
   detail="$detail, 500-entry run $(calc "$rss500 / 1024") MiB"
 fi
 goal "Peak memory of the CLI fix runs below 16 MiB" "$(yes_if "$peak < 16384")" "$detail"
+goal "Peak memory of every fix run at most 6 times the XML's size plus 8 MiB" \
+  "$( ((${#memory_failures[@]} == 0)) && echo met || echo NOT met)" \
+  "$( ((${#memory_failures[@]} == 0)) && echo "the 500-entry fix and the three generated configurations" || echo "over: ${memory_failures[*]}")"
 
 # --- diff of two versions of ZXHN_H267A.xml with 500 changes --------------------
 # In process (kestrune_diff_bench: parse both, compare, write the fix; CPU
@@ -241,6 +314,13 @@ cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
   echo "|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
   echo
+  echo "Generated configurations, \`kestrune-cli fix --dry-run\` against \`xmlstarlet ed\` (wall, median; peak RSS and its"
+  echo "multiple of the XML's size):"
+  echo
+  echo "| XML size | edits | Kestrune time | Kestrune peak RSS | xmlstarlet ed time | xmlstarlet peak RSS | times faster |"
+  echo "|---|---|---|---|---|---|---|"
+  printf '%s\n' "${scale_rows[@]}"
+  echo
   echo "Goals:"
   echo
   printf '%s\n' "${goals[@]}"
@@ -262,6 +342,9 @@ cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
   echo "  updates, which the script checks."
   echo "  The sample run is \`kestrune-cli fix\` with the first fix of the list and the WEP fix,"
   echo "  backing up and saving beside a temporary copy in ${TMPDIR:-/tmp}."
+  echo "- Generated configurations: bench/xmlfix/ScaleConfig.cpp, seeded, written to a temporary folder;"
+  echo "  ${SCALE_RUNS[*]} runs at the three sizes (after one warm-up run), the two tools taking turns."
+  echo "  At 0.3 MB the script checks that both make the same updates (their outputs, canonical, agree)."
   echo "- Peak memory: /usr/bin/time's maximum resident set size of one run."
 } >"$RESULTS.tmp"
 mv "$RESULTS.tmp" "$RESULTS"

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <tuple>
 
@@ -48,6 +49,14 @@ std::string FixText(const std::vector<Edit>& edits) {
     std::string text = "[Router Fix]\r\n";
     for (const auto& edit : edits) text += "p=" + edit.path + "\r\na=val\r\nv=" + edit.value + "\r\n";
     return text;
+}
+
+bool WriteEditFiles(const std::vector<Edit>& edits, const std::string& fixFile, const std::string& listFile) {
+    std::ofstream fix(fixFile, std::ios::binary);
+    fix << FixText(edits);
+    std::ofstream list(listFile, std::ios::binary);
+    for (const auto& edit : edits) list << edit.path << '\t' << edit.value << '\n';
+    return fix.good() && list.good();
 }
 
 }  // namespace kestrune::bench

@@ -23,4 +23,8 @@ std::vector<Edit> ChooseEdits(const std::string& file);
 // The edits as a plain fix: "[Router Fix]", then p=, a=val, v= per edit, CR LF after each line.
 std::string FixText(const std::vector<Edit>& edits);
 
+// Writes the edits as a fix file and as "xpath<TAB>value" lines (for
+// xmlstarlet ed); false when either could not be written.
+bool WriteEditFiles(const std::vector<Edit>& edits, const std::string& fixFile, const std::string& listFile);
+
 }  // namespace kestrune::bench

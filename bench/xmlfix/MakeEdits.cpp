@@ -6,7 +6,6 @@
 #include "CorpusEdits.h"
 
 #include <cstdio>
-#include <fstream>
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -18,8 +17,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrune_corpus_edits: %s has fewer than 500 editable DM elements\n", argv[1]);
         return 1;
     }
-    std::ofstream(argv[2], std::ios::binary) << kestrune::bench::FixText(edits);
-    std::ofstream list(argv[3], std::ios::binary);
-    for (const auto& edit : edits) list << edit.path << '\t' << edit.value << '\n';
-    return list ? 0 : 1;
+    return kestrune::bench::WriteEditFiles(edits, argv[2], argv[3]) ? 0 : 1;
 }

@@ -79,9 +79,8 @@ void VerifyContainer(const std::string& bytes, const std::string& xml) {
     }
 }
 
-void VerifyParses(const std::string& xml) {
-    modXML::XmlDocument check;
-    const modXML::ParseOutcome outcome = check.Parse(xml);
+void VerifyParses(std::string& xml) {
+    const modXML::ParseOutcome outcome = modXML::XmlDocument::Check(xml);
     if (!outcome.ok) {
         throw NotVerified("The fixed XML does not parse again (" + outcome.reason + " at position " +
                           std::to_string(outcome.position) + ")");
@@ -104,7 +103,7 @@ std::string VersionLine() {
 }
 
 FixRun::FixRun(UserInterface& ui, std::string programFolder)
-    : Serialise([](const modXML::XmlDocument& doc) { return doc.Xml(); }),
+    : Serialise([](modXML::XmlDocument& doc) { return doc.TakeXml(); }),
       Pack([](std::string_view xml) { return modConvert::XmlToBin(xml); }),
       ui_(ui),
       programFolder_(std::move(programFolder)) {}
@@ -266,8 +265,13 @@ void FixRun::ApplyFixes() {
 
 void FixRun::SaveConfig() {
     if (IsBinFile) modGen::AddReportLine("Converting xml back to bin file");
-    const std::string xml = Serialise(modXML::ConfigDoc);
-    const std::string bytes = IsBinFile ? Pack(xml) : xml;
+    std::string xml = Serialise(modXML::ConfigDoc);
+    // The check below parses the XML again: the document's own tree goes
+    // first (serialising has already given most of it back), so that a
+    // large configuration is never held twice.
+    modXML::ConfigDoc.Release();
+    const std::string packed = IsBinFile ? Pack(xml) : std::string();
+    const std::string& bytes = IsBinFile ? packed : xml;
     if (IsBinFile) VerifyContainer(bytes, xml);
     VerifyParses(xml);
     if (!DryRun) WriteFileSafely(ConfigFile, bytes);

@@ -102,7 +102,7 @@ public:
     std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
     // The save's two transformations, the document's serialisation and the
     // container packer; replaceable so tests can make them misbehave.
-    std::function<std::string(const modXML::XmlDocument&)> Serialise;
+    std::function<std::string(modXML::XmlDocument&)> Serialise;
     std::function<std::string(std::string_view)> Pack;
     // A dry run does everything in memory: no backup, no save.
     bool DryRun = false;

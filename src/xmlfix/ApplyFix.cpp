@@ -61,12 +61,11 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
 
     if (value == DeleteMarker) {
         if (attribute.empty()) {
-            pugi::xml_node parent = node.parent();
-            if (parent.type() != pugi::node_element) {
+            if (node.parent().type() != pugi::node_element) {
                 throw XmlError(kestrune::ErrorNumber::XmlNoParentElement,
                                "Cannot delete " + path + ": the root element has no parent element");
             }
-            parent.remove_child(node);
+            detail::RemoveElement(node);
             ReportChange("Deleting " + path, "Deleting " + label);
         } else {
             RemoveAttribute(node, attribute);

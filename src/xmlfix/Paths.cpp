@@ -4,8 +4,8 @@
 #include "xmlfix/Tree.h"
 
 #include "common/Errors.h"
-#include "common/modGen.h"
 
+#include <string_view>
 #include <vector>
 
 namespace modXML {
@@ -18,43 +18,45 @@ using kestrune::ErrorNumber::XmlNotAnElement;
 using kestrune::ErrorNumber::XmlQueryRejected;
 using detail::XmlError;
 
-const std::string Slash = "/";
-const std::string Separator(1, KeySeparator);
-
-// The fields of text split at separator, as GetField numbers them.
-std::vector<std::string> Fields(const std::string& text, const std::string& separator) {
-    std::vector<std::string> fields;
-    const std::int32_t count = modGen::CountSeparators(text, separator) + 1;
-    fields.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t n = 1; n <= count; ++n) fields.push_back(modGen::GetField(text, separator, n));
-    return fields;
+// The fields of text split at separator, as GetField numbers them (field n
+// is element n - 1), found in one pass.
+std::vector<std::string_view> Fields(std::string_view text, char separator) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(separator, start);
+        fields.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) return fields;
+        start = end + 1;
+    }
 }
 
 // One keyed step of a path: the key and what follows it up to the next key.
 struct KeyedPart {
     std::string key;
-    std::string rest;  // the steps after the key's "/", up to the next keyed element's name
+    std::string rest;           // the steps after the key's "/", up to the next keyed element's name
+    std::size_t restBegin = 0;  // where rest starts in the path
 };
 
-}  // namespace
-
-void FindNode(XmlDocument& doc, pugi::xml_node& node, const std::string& path) {
-    detail::RequireLoaded(doc);
-    node = pugi::xml_node();
-    if (path.find(KeySeparator) == std::string::npos) {
-        node = detail::ElementOf(SelectSingleNode(doc.Dom(), path), path);
-        return;
-    }
-
-    // The text before the first separator leads to the first keyed element;
-    // each later part starts with a key, and its rest leads (relative to that
-    // keyed element) to the next keyed element, or to the element addressed.
-    const std::vector<std::string> parts = Fields(path, Separator);
+// A path split at its key separators. The text before the first separator
+// leads to the first keyed element; each later part starts with a key, and
+// its rest leads (relative to that keyed element) to the next keyed
+// element, or to the element addressed.
+struct KeyedPath {
+    std::string head;
     std::vector<KeyedPart> keyed;
+};
+
+KeyedPath SplitAtKeys(const std::string& path) {
+    const std::vector<std::string_view> parts = Fields(path, KeySeparator);
+    KeyedPath split{std::string(parts[0]), {}};
+    std::size_t partBegin = parts[0].size() + 1;
     for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::string_view text = parts[i];
+        const std::size_t slash = text.find('/');
         KeyedPart part;
-        part.key = modGen::GetField(parts[i], Slash, 1);
-        part.rest = part.key.size() < parts[i].size() ? parts[i].substr(part.key.size() + 1) : std::string();
+        part.key = text.substr(0, slash);
+        part.rest = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+        part.restBegin = partBegin + (slash == std::string_view::npos ? text.size() : slash + 1);
         // A quote would end the literal early and turn the rest of the key
         // into query syntax: it could select another element than asked.
         if (part.key.find('\'') != std::string::npos) {
@@ -64,24 +66,65 @@ void FindNode(XmlDocument& doc, pugi::xml_node& node, const std::string& path) {
             throw XmlError(XmlQueryRejected, "Invalid path " + path + ": no element name before the key after " +
                                                  part.key);
         }
-        keyed.push_back(std::move(part));
+        split.keyed.push_back(std::move(part));
+        partBegin += text.size() + 1;
     }
+    return split;
+}
 
-    pugi::xml_node context = doc.Dom();
-    std::string namePath = parts[0];
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        const pugi::xpath_node id = SelectSingleNode(context, namePath + "/id[text()='" + keyed[i].key + "']");
-        if (!id) return;
+// How far the keyed steps of a path lead: the element of the last keyed
+// step found (the document when none is) and how many were found.
+struct KeyedElements {
+    pugi::xml_node last;
+    std::size_t found = 0;
+};
+
+KeyedElements FindKeyedElements(XmlDocument& doc, const std::string& path, const KeyedPath& split) {
+    KeyedElements elements{detail::DocumentAccess::Tree(doc), 0};
+    const std::string* namePath = &split.head;
+    for (const KeyedPart& part : split.keyed) {
+        const pugi::xpath_node id = detail::Select(doc, elements.last, *namePath + "/id[text()='" + part.key + "']");
+        if (!id) return elements;
         const pugi::xml_node element = id.node().parent();
         if (id.attribute() || element.type() != pugi::node_element) {
             throw XmlError(XmlNotAnElement, "The path " + path + " has a key that is not inside an element");
         }
-        context = element;
-        namePath = keyed[i].rest;
+        elements.last = element;
+        ++elements.found;
+        namePath = &part.rest;
     }
-    node = namePath.empty() ? context : detail::ElementOf(SelectSingleNode(context, namePath), path);
+    return elements;
 }
 
+// Where the n-th "/" after the first character of text is.
+std::size_t NthSlash(std::string_view text, std::size_t n) {
+    std::size_t at = 0;
+    for (; n > 0; --n) at = text.find('/', at + 1);
+    return at;
+}
+
+}  // namespace
+
+void FindNode(XmlDocument& doc, pugi::xml_node& node, const std::string& path) {
+    detail::RequireLoaded(doc);
+    node = pugi::xml_node();
+    if (path.find(KeySeparator) == std::string::npos) {
+        node = detail::ElementOf(detail::Select(doc, detail::DocumentAccess::Tree(doc), path), path);
+        return;
+    }
+    const KeyedPath split = SplitAtKeys(path);
+    const KeyedElements elements = FindKeyedElements(doc, path, split);
+    if (elements.found < split.keyed.size()) return;
+    const std::string& rest = split.keyed.back().rest;
+    node = rest.empty() ? elements.last : detail::ElementOf(detail::Select(doc, elements.last, rest), path);
+}
+
+// The prefixes that FindNode would look up one by one, from the longest,
+// end before each "/" of the path; the empty one addresses nothing. Those
+// beyond the segment where the lookup of the whole path stopped (the head,
+// or the steps after the last keyed element it found) find nothing either;
+// those within it share the keyed elements before it, and one walk of the
+// segment answers them all when its steps are plain.
 pugi::xml_node FindDeepestNode(XmlDocument& doc, const std::string& path, std::string& prefix) {
     pugi::xml_node found;
     FindNode(doc, found, path);
@@ -89,16 +132,32 @@ pugi::xml_node FindDeepestNode(XmlDocument& doc, const std::string& path, std::s
         prefix = path;
         return found;
     }
-    prefix.clear();
-    // Prefixes made of n fields, from the parent down to the first step; an
-    // empty prefix addresses nothing and is not looked up.
-    for (std::int32_t n = modGen::CountSeparators(path, Slash); !found && n >= 0; --n) {
-        std::size_t end = 0;  // the n-th "/"
-        for (std::int32_t k = 0; k < n; ++k) end = path.find('/', k == 0 ? 0 : end + 1);
-        prefix = path.substr(0, end);
-        if (!prefix.empty()) FindNode(doc, found, prefix);
+    const KeyedPath split = SplitAtKeys(path);
+    const KeyedElements elements = FindKeyedElements(doc, path, split);
+    const std::size_t begin = elements.found == 0 ? 0 : split.keyed[elements.found - 1].restBegin;
+    const std::string segment = elements.found == 0 ? split.head : split.keyed[elements.found - 1].rest;
+
+    std::size_t steps = 0;
+    if (detail::DeepestPlainPrefix(doc, elements.last, segment, steps, found)) {
+        if (steps > 0) {
+            prefix = path.substr(0, begin + NthSlash(segment, steps));
+            return found;
+        }
+    } else {
+        for (std::size_t cut = segment.rfind('/'); cut != std::string::npos && cut > 0; cut = segment.rfind('/', cut - 1)) {
+            prefix = path.substr(0, begin + cut);
+            FindNode(doc, found, prefix);
+            if (found) return found;
+        }
     }
-    return found;
+    if (elements.found > 0) {
+        // The last keyed element found, addressed up to its key (and the "/"
+        // that starts the segment, if it is one of the path's own).
+        prefix = path.substr(0, segment.empty() || segment[0] != '/' ? begin - 1 : begin);
+        return elements.last;
+    }
+    prefix.clear();
+    return {};
 }
 
 void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& path, const std::string& prefix) {
@@ -121,11 +180,12 @@ void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& pat
         std::string key;
     };
     std::vector<Step> steps;
-    for (const std::string& text : Fields(remainder, Slash)) {
-        Step step{text, {}};
+    for (const std::string_view text : Fields(remainder, '/')) {
+        Step step{std::string(text), {}};
         if (text.find(KeySeparator) != std::string::npos) {
-            step.name = modGen::GetField(text, Separator, 1);
-            step.key = modGen::GetField(text, Separator, 2);
+            const std::vector<std::string_view> keyFields = Fields(text, KeySeparator);
+            step.name = keyFields[0];
+            step.key = keyFields[1];
         }
         steps.push_back(std::move(step));
     }
@@ -157,7 +217,8 @@ void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& pat
 
 std::string GetNodeValue(XmlDocument& doc, const std::string& path, const std::string& attribute) {
     detail::RequireLoaded(doc);
-    const pugi::xml_node element = detail::ElementOf(SelectSingleNode(doc.Dom(), path), path);
+    const pugi::xml_node element =
+        detail::ElementOf(detail::Select(doc, detail::DocumentAccess::Tree(doc), path), path);
     if (!element) return {};
     if (attribute.empty()) return ElementText(element);
     return GetAttribute(element, attribute).value_or(std::string());

@@ -1,11 +1,17 @@
 #pragma once
 
+#include "xmlfix/SourceText.h"
+
 #include <pugixml.hpp>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace modXML::detail {
@@ -13,74 +19,105 @@ namespace modXML::detail {
 // The deepest nesting of elements a loaded document may have (the tree library recurses on subtrees).
 inline constexpr std::size_t MaxElementDepth = 1000;
 
-// Where each node of a parsed tree lies in its source text, so that unchanged parts are written as they were.
+// True for the characters XML counts as white space.
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Where the nodes of a tree lie in the text it was parsed from, so that
+// unchanged parts are written back as their original bytes.
+//
+// The tree is parsed in place: its names and values are strings inside the
+// parser's buffer, so where a node lies in the source follows from where
+// its strings are, and no table of positions is needed. White space between
+// elements is not in the tree (a text node for every line break would cost
+// more than the document itself): it stays in the source, is written back
+// from there, and becomes text nodes again wherever anything reads or
+// replaces an element's text.
 class SourceLayout {
 public:
-    // Maps the tree onto the UTF-8 text it was parsed from; false when they do not match node for node.
-    bool Build(std::string text, const pugi::xml_document& dom);
+    using Offset = std::uint32_t;
+
+    // Maps the tree onto its source: parsed is the buffer the tree was
+    // parsed in, source what it held before, which the layout takes when it
+    // succeeds. False when the tree cannot be written back byte for byte
+    // this way.
+    bool Build(const char* parsed, SourceText& source, const pugi::xml_document& dom);
     // True when Build succeeded.
     bool Mapped() const { return mapped_; }
-    // The document as UTF-8.
-    std::string Serialise(const pugi::xml_document& dom) const;
+    // The document as UTF-8. Each time a part of it is written, done is
+    // told the offset in the parser's buffer below which the tree's
+    // strings are not read again (while direct changes are not allowed).
+    std::string Serialise(const pugi::xml_document& dom, const std::function<void(std::size_t)>& done = {}) const;
+
+    // Puts the white space between element's children, and its descendants',
+    // into the tree as text nodes, as a parser that keeps it would have.
+    void KeepWhitespace(pugi::xml_node element);
+    // The same for the whole document.
+    void KeepAllWhitespace(pugi::xml_document& dom);
+    // From now on the tree (with all its white space) may be changed in any
+    // way, strings rewritten where they are included: a copy of the parser's
+    // buffer keeps what they were.
+    void AllowDirectChanges(pugi::xml_document& dom);
 
 private:
-    using Offset = std::uint32_t;
-    // In text_, or in arena_ when the flag bit is set.
-    struct Piece {
-        Offset offset = 0;
-        Offset size = 0;
-    };
-    static constexpr Offset ArenaFlag = Offset{1} << 31;
-    struct AttributeRecord {
-        Piece name;
-        Piece value;
+    struct Attribute {
         Offset chunkBegin;  // the white space before the name
+        Offset name;
         Offset valueBegin;  // after the opening quote
         Offset chunkEnd;    // after the closing quote
-        const void* attribute;
     };
-    struct NodeRecord {
-        const void* node;
-        Piece name;
-        Piece value;
-        Offset gapBegin = 0;  // text before the node that belongs to no node
-        Offset begin = 0;
+    struct StartTag {
+        Offset nameEnd = 0;
+        std::vector<Attribute> attributes;
+        Offset tailBegin = 0;  // white space and ">" or "/>"
         Offset end = 0;
-        // Elements only.
-        Offset nameEnd = 0;      // "<" and the name end here
-        Offset tailBegin = 0;    // white space and ">" or "/>"
-        Offset tagEnd = 0;
-        Offset endTagBegin = 0;  // "</name>", when not self-closing
-        Offset firstAttribute = 0;
-        Offset attributeCount = 0;
-        Offset firstChild = 0;  // in children_
-        Offset childCount = 0;
-        pugi::xml_node_type type = pugi::node_null;
         bool selfClosing = false;
     };
+    class Output;
+
+    char At(Offset pos) const { return source_.At(pos); }
+    bool SourceHas(Offset pos, std::string_view text) const;
+    Offset SourceFind(std::string_view text, Offset from) const;
+    Offset SkipSpace(Offset pos) const;
+
+    // Where things end in the source.
+    StartTag ScanStartTag(Offset begin) const;
+    bool StartTagUnchanged(const pugi::xml_node& element, Offset begin, StartTag& tag) const;
+    Offset EndTagEnd(Offset pos) const;
+    Offset TextEnd(Offset pos) const;
+    Offset NodeEnd(Offset begin) const;
+    Offset DoctypeEnd(Offset begin) const;
+
+    // Where a node's strings say it starts; nothing for a node the parser did not make.
+    std::optional<Offset> Begin(const pugi::xml_node& node) const;
+    std::optional<Offset> OffsetOf(const char* s) const;
+    bool Unchanged(const char* s) const;
+    bool NodeUnchanged(const pugi::xml_node& node) const;
+    bool Kept(const pugi::xml_node& element) const;
+
+    template <typename F>
+    Offset Gap(Offset from, std::optional<Offset> to, F gapRun) const;
+    template <typename G, typename C>
+    Offset WalkChildren(const pugi::xml_node& parent, Offset from, bool documentLevel, G gapRun, C child) const;
+
+    Offset Emit(const pugi::xml_node& node, std::optional<Offset> begin, Output& out, std::size_t depth) const;
+    Offset EmitOriginalElement(const pugi::xml_node& element, Offset begin, Output& out, std::size_t depth) const;
+    void EmitChangedStartTag(const pugi::xml_node& element, Offset begin, const StartTag& tag, bool sameName,
+                             Output& out) const;
+    void EmitNewElement(const pugi::xml_node& element, Output& out, std::size_t depth) const;
+    Offset EmitChildren(const pugi::xml_node& parent, Offset from, bool documentLevel, Output& out,
+                        std::size_t depth) const;
+
+    Offset KeepFrom(pugi::xml_node element, Offset begin);
 
     void Clear();
-    bool ScanChildren(const pugi::xml_node& parent, Offset firstSlot, Offset& pos, bool documentLevel);
-    bool ScanNode(const pugi::xml_node& node, Offset gapBegin, Offset& pos);
-    bool ScanStartTag(const pugi::xml_node& node, Offset index, Offset& pos);
-    bool ScanDoctype(Offset& pos) const;
-    Piece Keep(const char* s);
-    Piece RawOrKeep(Offset from, Offset to, const char* value);
-    std::string_view View(Piece piece) const;
-    const NodeRecord* RecordOf(const pugi::xml_node& child, Offset firstChild, Offset childCount, Offset& cursor) const;
-    bool Unchanged(const pugi::xml_node& node, const NodeRecord& record) const;
-    void Emit(const pugi::xml_node& node, const NodeRecord* record, std::string& out, std::size_t depth) const;
-    void EmitElement(const pugi::xml_node& node, const NodeRecord* record, std::string& out, std::size_t depth) const;
-    void Append(std::string& out, Offset from, Offset to) const { out.append(text_, from, to - from); }
 
-    std::string text_;
-    std::string arena_;  // values whose parsed form differs from their source text
-    std::vector<NodeRecord> nodes_;  // in document order
-    std::vector<AttributeRecord> attributes_;
-    std::vector<Offset> children_;  // indexes in nodes_, each node's children in a row
-    Offset documentChildCount_ = 0;  // the document's children come first in children_
-    Offset trailingGap_ = 0;  // the text after the last node starts here
-    std::size_t depth_ = 0;
+    const char* parsed_ = nullptr;
+    Offset size_ = 0;
+    SourceText source_;
+    std::unordered_set<const void*> keptElements_;           // whose white space is in the tree
+    std::unordered_map<const void*, Offset> whitespaceNodes_;  // such text nodes, and where they lie
+    std::string pristine_;  // once changes may be made directly: the buffer as the parser left it
+    bool allKept_ = false;
     bool mapped_ = false;
 };
 

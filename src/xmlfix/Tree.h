@@ -5,6 +5,7 @@
 #include "common/Errors.h"
 #include "common/Latin1.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,5 +35,34 @@ std::optional<unsigned char> ForbiddenCharacter(const std::string& bytes);
 
 // The element that path matched, or none; any other kind of node raises XmlNotAnElement.
 pugi::xml_node ElementOf(const pugi::xpath_node& match, const std::string& path);
+
+// The engine's own access to a document.
+class DocumentAccess {
+public:
+    // The tree, for the engine's own lookups and changes.
+    static pugi::xml_document& Tree(XmlDocument& doc) { return doc.dom_; }
+    // Its index of children; none once the tree was handed out.
+    static ChildIndex* Index(XmlDocument& doc) { return doc.index_.get(); }
+    // The document whose tree holds node, when it is an XmlDocument's.
+    static XmlDocument* DocumentOf(const pugi::xml_node& node);
+    // The index of children of the document whose tree holds node, when it keeps one.
+    static ChildIndex* IndexOf(const pugi::xml_node& node);
+    // White space between elements is kept out of the tree until something
+    // reads or replaces text: these put it in, inside element or everywhere.
+    static void KeepWhitespace(XmlDocument& doc, const pugi::xml_node& element);
+    static void KeepAllWhitespace(XmlDocument& doc);
+};
+
+// SelectSingleNode with the help of doc's index of children.
+pugi::xpath_node Select(XmlDocument& doc, const pugi::xml_node& context, const std::string& path);
+
+// When path is plain (see SelectSingleNode) and each "/" in it separates
+// two steps: true, with steps := how many of its steps but the last lead
+// from context to an element, and element := the first one they lead to.
+bool DeepestPlainPrefix(XmlDocument& doc, const pugi::xml_node& context, const std::string& path, std::size_t& steps,
+                        pugi::xml_node& element);
+
+// Removes element, subtree and all, from its parent.
+void RemoveElement(pugi::xml_node element);
 
 }  // namespace modXML::detail

@@ -1,13 +1,23 @@
 #include "xmlfix/modXML.h"
 
+#include "xmlfix/Arena.h"
+#include "xmlfix/ChildIndex.h"
 #include "xmlfix/Encoding.h"
+#include "xmlfix/PlainPath.h"
 #include "xmlfix/SourceLayout.h"
+#include "xmlfix/SourceText.h"
 #include "xmlfix/Tree.h"
 
 #include "common/Errors.h"
 #include "common/SafeWrite.h"
 #include "common/modGen.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -29,16 +39,18 @@ using detail::XmlError;
 // back out.
 constexpr unsigned ParseOptions =
     (pugi::parse_full | pugi::parse_ws_pcdata) & ~static_cast<unsigned>(pugi::parse_eol);
+// The same, but white space between elements stays in the layout, not in
+// the tree, which would spend a node on every line break.
+constexpr unsigned LeanParseOptions = ParseOptions & ~static_cast<unsigned>(pugi::parse_ws_pcdata);
 
-// The byte offset in the input of an offset in the decoded text.
-std::size_t InputOffset(const detail::DecodedDocument& decoded, std::size_t utf8Offset) {
-    if (utf8Offset > decoded.utf8.size()) utf8Offset = decoded.utf8.size();
-    const std::size_t inBody = decoded.encoding == DocumentEncoding::Utf8
-                                   ? utf8Offset
-                                   : detail::EncodeDocument(std::string_view(decoded.utf8).substr(0, utf8Offset),
-                                                            decoded.encoding)
-                                         .size();
-    return decoded.byteOrderMark.size() + inBody;
+// The byte offset in the input of an offset in the decoded text (original:
+// the whole decoded text as it was before it was parsed in place).
+std::size_t InputOffset(DocumentEncoding encoding, std::size_t markSize, std::size_t utf8Offset,
+                        const std::function<std::string()>& original) {
+    if (encoding == DocumentEncoding::Utf8) return markSize + utf8Offset;
+    std::string text = original();
+    text.resize(std::min(utf8Offset, text.size()));
+    return markSize + detail::EncodeDocument(text, encoding).size();
 }
 
 // The first element nested deeper than MaxElementDepth, or none.
@@ -59,6 +71,32 @@ pugi::xml_node TooDeepElement(const pugi::xml_document& dom) {
         if (n) n = n.next_sibling();
     }
     return {};
+}
+
+// Parses text, decoded from a document read as decoded says, where it is,
+// so that the tree's strings stay in it; the outcome is the parser's
+// failure, elements nested too deep, or success.
+ParseOutcome ParseInPlace(pugi::xml_document& dom, std::string& text, const detail::DecodedDocument& decoded,
+                          const std::function<std::string()>& original) {
+    const pugi::xml_parse_result result =
+        dom.load_buffer_inplace(text.data(), text.size(), LeanParseOptions, pugi::encoding_utf8);
+    const auto inputOffset = [&](std::size_t utf8Offset) {
+        return InputOffset(decoded.encoding, decoded.byteOrderMark.size(), utf8Offset, original);
+    };
+    if (!result) return {false, result.description(), inputOffset(static_cast<std::size_t>(result.offset))};
+    if (const pugi::xml_node deep = TooDeepElement(dom)) {
+        const std::ptrdiff_t name = deep.offset_debug();
+        return {false, "Elements nested deeper than " + std::to_string(detail::MaxElementDepth) + " levels",
+                inputOffset(name > 0 ? static_cast<std::size_t>(name - 1) : 0)};
+    }
+    return {true, {}, 0};
+}
+
+std::string Whole(const detail::SourceText& text) {
+    std::string whole;
+    whole.reserve(text.Size());
+    text.AppendTo(whole, 0, text.Size());
+    return whole;
 }
 
 bool IsNameStart(unsigned char c) {
@@ -83,107 +121,52 @@ std::string NodeKind(const pugi::xpath_node& match) {
     }
 }
 
-// A path in the plain form that fix entries use: child steps by element
-// name, absolute or relative, each step with any number of [@name='value']
-// or [text()='value'] conditions, no white space. For these the first match
-// in document order is found by walking the tree depth first, which visits
-// candidates in document order; every other path goes to the XPath engine,
-// whose answer the walk must always equal (a test compares the two).
-struct PlainCondition {
-    bool text = false;        // [text()='value'] rather than [@name='value']
-    std::string_view name;    // the attribute's
-    std::string_view value;
-};
-
-struct PlainStep {
-    std::string_view name;
-    std::vector<PlainCondition> conditions;
-};
-
-bool IsPlainNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-
-bool IsPlainNameChar(char c) { return IsPlainNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-
-// An ASCII name without a colon; the operator names are left to the engine,
-// and so are names starting "xmlns", which the engine never treats as attributes.
-bool ReadPlainName(std::string_view q, std::size_t& i, std::string_view& name) {
-    const std::size_t start = i;
-    if (i >= q.size() || !IsPlainNameStart(q[i])) return false;
-    while (i < q.size() && IsPlainNameChar(q[i])) ++i;
-    name = q.substr(start, i - start);
-    return name != "and" && name != "or" && name != "div" && name != "mod" && name.substr(0, 5) != "xmlns";
+// The documents whose index follows the engine's changes, so that a change
+// given only a node reaches the index of the tree that holds it. Like the
+// rest of the engine, for one thread.
+std::vector<XmlDocument*>& Documents() {
+    static std::vector<XmlDocument*> documents;
+    return documents;
 }
 
-bool ReadLiteral(std::string_view q, std::size_t& i, std::string_view& value) {
-    if (i >= q.size() || (q[i] != '\'' && q[i] != '"')) return false;
-    const std::size_t close = q.find(q[i], i + 1);
-    if (close == std::string_view::npos) return false;
-    value = q.substr(i + 1, close - i - 1);
-    i = close + 1;
-    return true;
-}
-
-bool ParsePlainPath(std::string_view q, bool& absolute, std::vector<PlainStep>& steps) {
-    std::size_t i = 0;
-    absolute = !q.empty() && q[0] == '/';
-    if (absolute) ++i;
-    for (;;) {
-        PlainStep step;
-        if (!ReadPlainName(q, i, step.name)) return false;
-        while (i < q.size() && q[i] == '[') {
-            PlainCondition condition;
-            ++i;
-            if (q.substr(i, 7) == "text()=") {
-                condition.text = true;
-                i += 7;
-            } else {
-                if (i >= q.size() || q[i] != '@') return false;
-                ++i;
-                if (!ReadPlainName(q, i, condition.name) || i >= q.size() || q[i] != '=') return false;
-                ++i;
+// Only a text condition whose value is white space alone could match the
+// white space kept out of the tree.
+bool SeesWhitespace(const detail::PlainPath& path) {
+    for (const detail::PlainStep& step : path.steps) {
+        for (const detail::PlainCondition& condition : step.conditions) {
+            if (condition.text && !condition.value.empty() &&
+                std::all_of(condition.value.begin(), condition.value.end(), detail::IsXmlSpace)) {
+                return true;
             }
-            if (!ReadLiteral(q, i, condition.value) || i >= q.size() || q[i] != ']') return false;
-            ++i;
-            step.conditions.push_back(condition);
         }
-        steps.push_back(std::move(step));
-        if (i == q.size()) return true;
-        if (q[i] != '/') return false;
-        ++i;
-    }
-}
-
-bool Meets(const pugi::xml_node& element, const PlainCondition& condition) {
-    if (condition.text) {
-        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-            const pugi::xml_node_type type = child.type();
-            if ((type == pugi::node_pcdata || type == pugi::node_cdata) && condition.value == child.value()) return true;
-        }
-        return false;
-    }
-    // Only the first attribute of a name counts, as in the engine, should a
-    // document repeat one.
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        if (condition.name == a.name()) return condition.value == a.value();
     }
     return false;
 }
 
-pugi::xml_node FirstPlainMatch(const pugi::xml_node& from, const PlainStep* step, const PlainStep* end) {
-    for (pugi::xml_node child = from.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element || step->name != child.name()) continue;
-        bool meets = true;
-        for (const PlainCondition& condition : step->conditions) {
-            if (!Meets(child, condition)) {
-                meets = false;
-                break;
-            }
-        }
-        if (!meets) continue;
-        if (step + 1 == end) return child;
-        if (const pugi::xml_node found = FirstPlainMatch(child, step + 1, end)) return found;
+// The XPath engine sees the tree as a parser that keeps all white space
+// makes it.
+void KeepAllWhitespaceOf(const pugi::xml_node& node) {
+    if (XmlDocument* doc = detail::DocumentAccess::DocumentOf(node)) detail::DocumentAccess::KeepAllWhitespace(*doc);
+}
+
+// The selection itself: plain paths by the walk, with the index's help
+// when one is given; any other by the XPath engine.
+pugi::xpath_node SelectWith(const pugi::xml_node& context, const std::string& path, detail::ChildIndex* index) {
+    if (path.find('\0') != std::string::npos) {
+        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": it holds a NUL character");
     }
-    return {};
+    const std::string query = detail::ToTree(path);
+    detail::PlainPath plain;
+    const bool isPlain = detail::ParsePlainPath(query, plain);
+    if (!isPlain || SeesWhitespace(plain)) KeepAllWhitespaceOf(context);
+    if (isPlain) return pugi::xpath_node(detail::FirstPlainMatch(context, plain, index));
+    try {
+        const pugi::xpath_query compiled(query.c_str());
+        return compiled.evaluate_node(pugi::xpath_node(context));
+    } catch (const pugi::xpath_exception& e) {
+        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": " + e.result().description() + " at offset " +
+                                             std::to_string(e.result().offset));
+    }
 }
 
 void RequireValue(const std::string& value, const std::string& what) {
@@ -215,10 +198,72 @@ std::optional<unsigned char> ForbiddenCharacter(const std::string& bytes) {
     return std::nullopt;
 }
 
+XmlDocument* DocumentAccess::DocumentOf(const pugi::xml_node& node) {
+    const pugi::xml_node root = node.root();
+    for (XmlDocument* doc : Documents()) {
+        if (doc->dom_ == root) return doc;
+    }
+    return nullptr;
+}
+
+ChildIndex* DocumentAccess::IndexOf(const pugi::xml_node& node) {
+    XmlDocument* doc = DocumentOf(node);
+    return doc != nullptr ? Index(*doc) : nullptr;
+}
+
+void DocumentAccess::KeepWhitespace(XmlDocument& doc, const pugi::xml_node& element) {
+    if (!doc.layout_) return;
+    const ChildIndex::Tracker tracker(Index(doc), element, ChildIndex::Change::Content);
+    doc.layout_->KeepWhitespace(element);
+}
+
+void DocumentAccess::KeepAllWhitespace(XmlDocument& doc) {
+    if (!doc.layout_) return;
+    doc.layout_->KeepAllWhitespace(doc.dom_);
+    if (doc.index_) doc.index_->Clear();
+}
+
+pugi::xpath_node Select(XmlDocument& doc, const pugi::xml_node& context, const std::string& path) {
+    return SelectWith(context, path, DocumentAccess::Index(doc));
+}
+
+bool DeepestPlainPrefix(XmlDocument& doc, const pugi::xml_node& context, const std::string& path, std::size_t& steps,
+                        pugi::xml_node& element) {
+    const std::string query = ToTree(path);
+    PlainPath plain;
+    if (!ParsePlainPath(query, plain)) return false;
+    if (SeesWhitespace(plain)) DocumentAccess::KeepAllWhitespace(doc);
+    const auto slashes = static_cast<std::size_t>(std::count(query.begin(), query.end(), '/'));
+    if (slashes != plain.steps.size() - (plain.absolute ? 0 : 1)) return false;
+    plain.steps.pop_back();
+    const PlainMatch match = DeepestPlainMatch(context, plain, DocumentAccess::Index(doc));
+    steps = match.steps;
+    element = match.element;
+    return true;
+}
+
+void RemoveElement(pugi::xml_node element) {
+    pugi::xml_node parent = element.parent();
+    const ChildIndex::Tracker tracker(DocumentAccess::IndexOf(element), element, ChildIndex::Change::Removal);
+    parent.remove_child(element);
+}
+
 }  // namespace detail
 
-XmlDocument::XmlDocument() = default;
-XmlDocument::~XmlDocument() = default;
+XmlDocument::XmlDocument() : index_(std::make_unique<detail::ChildIndex>()) {
+    detail::UseArenaForTrees();
+    Documents().push_back(this);
+}
+
+XmlDocument::~XmlDocument() { Documents().erase(std::find(Documents().begin(), Documents().end(), this)); }
+
+pugi::xml_document& XmlDocument::Dom() {
+    if (layout_) layout_->AllowDirectChanges(dom_);
+    index_.reset();
+    return dom_;
+}
+
+const pugi::xml_document& XmlDocument::Dom() const { return const_cast<XmlDocument*>(this)->Dom(); }
 
 bool XmlDocument::IsLoaded() const { return loaded_; }
 
@@ -226,7 +271,9 @@ bool XmlDocument::KeepsSourceLayout() const { return layout_ != nullptr && layou
 
 void XmlDocument::Release() {
     dom_.reset();
+    std::string().swap(parsed_);
     layout_.reset();
+    index_ = std::make_unique<detail::ChildIndex>();
     encoding_ = DocumentEncoding::Utf8;
     byteOrderMark_.clear();
     loaded_ = false;
@@ -237,31 +284,71 @@ ParseOutcome XmlDocument::Parse(std::string bytes) {
     detail::DecodedDocument decoded = detail::DecodeDocument(std::move(bytes));
     if (!decoded.ok) return {false, decoded.problem, decoded.problemOffset};
 
-    const pugi::xml_parse_result result =
-        dom_.load_buffer(decoded.utf8.data(), decoded.utf8.size(), ParseOptions, pugi::encoding_utf8);
-    if (!result) {
-        ParseOutcome failed{false, result.description(), InputOffset(decoded, static_cast<std::size_t>(result.offset))};
+    // The text is parsed where it is, so that the tree's strings stay in it;
+    // the layout keeps the source (compressed when large) to write from.
+    detail::SourceText source(decoded.utf8);
+    parsed_ = std::move(decoded.utf8);
+    const ParseOutcome outcome = ParseInPlace(dom_, parsed_, decoded, [&] { return Whole(source); });
+    if (!outcome.ok) {
         Release();
-        return failed;
-    }
-    if (const pugi::xml_node deep = TooDeepElement(dom_)) {
-        const std::ptrdiff_t name = deep.offset_debug();
-        ParseOutcome failed{false, "Elements nested deeper than " + std::to_string(detail::MaxElementDepth) + " levels",
-                            InputOffset(decoded, name > 0 ? static_cast<std::size_t>(name - 1) : 0)};
-        Release();
-        return failed;
+        return outcome;
     }
     encoding_ = decoded.encoding;
     byteOrderMark_ = decoded.byteOrderMark;
     layout_ = std::make_unique<detail::SourceLayout>();
-    layout_->Build(std::move(decoded.utf8), dom_);
+    if (!layout_->Build(parsed_.data(), source, dom_)) {
+        // The library writes it instead, from a tree with all its white space.
+        const std::string text = Whole(source);
+        dom_.load_buffer(text.data(), text.size(), ParseOptions, pugi::encoding_utf8);
+        std::string().swap(parsed_);
+    }
     loaded_ = true;
-    return {true, {}, 0};
+    return outcome;
+}
+
+ParseOutcome XmlDocument::Check(std::string& bytes) {
+    // Parsed where they are: a copy, compressed when large, puts them back.
+    const detail::SourceText original(bytes);
+    ParseOutcome outcome;
+    detail::DecodedDocument decoded = detail::DecodeDocument(std::move(bytes));
+    if (decoded.ok) {
+        pugi::xml_document dom;
+        outcome = ParseInPlace(dom, decoded.utf8, decoded, [&] { return detail::DecodeDocument(Whole(original)).utf8; });
+    } else {
+        outcome = {false, decoded.problem, decoded.problemOffset};
+    }
+    // UTF-8 without a mark is decoded where it is: its buffer comes back.
+    if (decoded.encoding == DocumentEncoding::Utf8 && decoded.byteOrderMark.empty()) bytes = std::move(decoded.utf8);
+    bytes.resize(original.Size());
+    original.CopyTo(bytes.data());
+    return outcome;
 }
 
 std::string XmlDocument::Xml() const {
     detail::RequireLoaded(*this);
-    std::string utf8 = layout_->Serialise(dom_);
+    return Encoded(layout_->Serialise(dom_));
+}
+
+std::string XmlDocument::TakeXml() {
+    detail::RequireLoaded(*this);
+    // The parser's buffer goes back to the system behind the part written,
+    // a megabyte at a time, so that a large text is not held twice.
+    constexpr std::uintptr_t Step = std::uintptr_t{1} << 20;
+    char* const buffer = parsed_.data();
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    std::uintptr_t released = (reinterpret_cast<std::uintptr_t>(buffer) + page - 1) / page * page;
+    const auto done = [&](std::size_t offset) {
+        const std::uintptr_t below = (reinterpret_cast<std::uintptr_t>(buffer) + offset) / page * page;
+        if (parsed_.size() < detail::SourceText::LargeSize || below < released + Step) return;
+        ::madvise(reinterpret_cast<void*>(released), below - released, MADV_DONTNEED);
+        released = below;
+    };
+    std::string text = Encoded(layout_->Serialise(dom_, done));
+    Release();
+    return text;
+}
+
+std::string XmlDocument::Encoded(std::string utf8) const {
     if (encoding_ == DocumentEncoding::Utf8 && byteOrderMark_.empty()) return utf8;
     return byteOrderMark_ + detail::EncodeDocument(utf8, encoding_);
 }
@@ -292,23 +379,7 @@ bool IsValidXmlName(const std::string& name) {
 }
 
 pugi::xpath_node SelectSingleNode(const pugi::xml_node& context, const std::string& path) {
-    if (path.find('\0') != std::string::npos) {
-        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": it holds a NUL character");
-    }
-    const std::string query = detail::ToTree(path);
-    bool absolute = false;
-    std::vector<PlainStep> steps;
-    if (ParsePlainPath(query, absolute, steps)) {
-        const pugi::xml_node start = absolute ? context.root() : context;
-        return pugi::xpath_node(FirstPlainMatch(start, steps.data(), steps.data() + steps.size()));
-    }
-    try {
-        const pugi::xpath_query compiled(query.c_str());
-        return compiled.evaluate_node(pugi::xpath_node(context));
-    } catch (const pugi::xpath_exception& e) {
-        throw XmlError(XmlQueryRejected, "Invalid path " + path + ": " + e.result().description() + " at offset " +
-                                             std::to_string(e.result().offset));
-    }
+    return SelectWith(context, path, nullptr);
 }
 
 pugi::xml_node detail::ElementOf(const pugi::xpath_node& match, const std::string& path) {
@@ -320,6 +391,7 @@ pugi::xml_node detail::ElementOf(const pugi::xpath_node& match, const std::strin
 }
 
 std::string detail::TreeText(const pugi::xml_node& element) {
+    if (XmlDocument* doc = DocumentAccess::DocumentOf(element)) DocumentAccess::KeepWhitespace(*doc, element);
     std::string utf8;
     for (pugi::xml_node n = element.first_child(); n && n != element;) {
         if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) utf8 += n.value();
@@ -337,6 +409,9 @@ std::string ElementText(const pugi::xml_node& element) { return detail::FromTree
 
 void SetElementText(pugi::xml_node element, const std::string& text) {
     RequireValue(text, detail::FromTree(element.name()));
+    if (XmlDocument* doc = detail::DocumentAccess::DocumentOf(element)) detail::DocumentAccess::KeepWhitespace(*doc, element);
+    const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
+                                              detail::ChildIndex::Change::Content);
     element.remove_children();
     if (!text.empty()) element.append_child(pugi::node_pcdata).set_value(detail::ToTree(text).c_str());
 }
@@ -351,13 +426,20 @@ void SetAttribute(pugi::xml_node element, const std::string& name, const std::st
     if (!IsValidXmlName(name)) throw XmlError(XmlInvalidName, name + " is not a valid attribute name");
     RequireValue(value, name);
     const std::string treeName = detail::ToTree(name);
+    const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
+                                              detail::ChildIndex::Change::Attributes);
     pugi::xml_attribute attribute = element.attribute(treeName.c_str());
     if (!attribute) attribute = element.append_attribute(treeName.c_str());
     if (!attribute) throw XmlError(XmlNotAnElement, "Cannot set " + name + ": the node is not an element");
+    // Emptied first, the value cannot be written over the old one where the
+    // parser left it, which the layout reads the source through.
+    attribute.set_value("");
     attribute.set_value(detail::ToTree(value).c_str());
 }
 
 void RemoveAttribute(pugi::xml_node element, const std::string& name) {
+    const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
+                                              detail::ChildIndex::Change::Attributes);
     element.remove_attribute(detail::ToTree(name).c_str());
 }
 

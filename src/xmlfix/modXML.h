@@ -17,6 +17,8 @@
 namespace modXML {
 
 namespace detail {
+class ChildIndex;
+class DocumentAccess;
 class SourceLayout;
 }
 
@@ -49,6 +51,8 @@ public:
     bool IsLoaded() const;
     // The whole document serialised, as bytes in its own encoding; raises XmlNoDocument when empty.
     std::string Xml() const;
+    // Xml(), giving the memory back as it goes: the document is empty afterwards.
+    std::string TakeXml();
     // Writes Xml() to path with kestrune::WriteFileSafely; raises RunError.
     void Save(const std::string& path) const;
     // Back to the empty state.
@@ -56,18 +60,31 @@ public:
 
     // Replaces the content with the document in bytes; empty again on failure.
     ParseOutcome Parse(std::string bytes);
+    // What Parse would give for bytes, keeping nothing; bytes are parsed
+    // where they are and put back as they were.
+    static ParseOutcome Check(std::string& bytes);
 
-    // The tree. Changes made through it show in Xml() like any other.
-    pugi::xml_document& Dom() { return dom_; }
-    const pugi::xml_document& Dom() const { return dom_; }
+    // The tree, white space between elements included. Changes made
+    // through it show in Xml() like any other; from the first call on,
+    // lookups no longer use the index of children that only the engine's
+    // own changes keep true, and serialising compares with copies of the
+    // source.
+    pugi::xml_document& Dom();
+    const pugi::xml_document& Dom() const;
     // The encoding the loaded document came in.
     DocumentEncoding Encoding() const { return encoding_; }
     // False when the layout could not be mapped and the whole document is regenerated instead.
     bool KeepsSourceLayout() const;
 
 private:
+    friend class detail::DocumentAccess;
+
+    std::string Encoded(std::string utf8) const;
+
+    std::string parsed_;  // the text the tree was parsed in, which holds its strings
     pugi::xml_document dom_;
     std::unique_ptr<detail::SourceLayout> layout_;
+    std::unique_ptr<detail::ChildIndex> index_;  // none once the tree was handed out
     DocumentEncoding encoding_ = DocumentEncoding::Utf8;
     std::string byteOrderMark_;
     bool loaded_ = false;
