@@ -16,7 +16,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build-faults}
 cd "$root"
 
-# name <TAB> file <TAB> Perl substitution that must change exactly one place
+# name <TAB> file <TAB> Perl substitution that must change exactly one place;
+# a line starting with # names the area of the rows below it
 faults=$(cat <<'TABLE'
 cipher-round-key	src/cipher/BlowfishCore.h	s{r \^= F<Index>\(t, l\) \^ t\.P\[15\];}{r ^= F<Index>(t, l) ^ t.P[14];}g
 container-room	src/container/modConvert.h	s{ReaderRoom = 66203;}{ReaderRoom = 66204;}g
@@ -28,6 +29,16 @@ window-report-toggle	src/app/window/Form1.cpp	s{if \(Height\(\) == CollapsedHeig
 verbose-shift-rule	src/app/FixRun.cpp	s{Button != 2 \|\| Shift != 1\)}{Button != 2 || (Shift & 1) == 0)}g
 fix-lines-lone-lf	src/app/FixFile.cpp	s{const std::size_t end = text\.find\("\\r\\n", start\);}{const std::size_t end = text.find("\\n", start);}g
 fix-entry0-reuse	src/app/FixFile.cpp	s#if \(!entries\[0\]\.Path\.empty\(\)\) \{#if (!entries.empty()) {#g
+# the cipher, the container, the file helpers and the safe write
+cipher-key-packing	src/cipher/BlowfishCore.cpp	s{\(d << 8\) \| \(d & 0xFF\) : d << 8;}{d << 8 : d << 8;}g
+cipher-decipher-chain	src/cipher/clsBlowfish.cpp	s{chainL = cipher\[2 \* Lanes - 2\];}{chainL = cipher[2 * Lanes - 4];}g
+cipher-size-descriptor	src/cipher/clsBlowfish.cpp	s{fill > 19\)}{fill > 20)}g
+container-header-checksum	src/container/modConvert.cpp	s{bin \+= ContainerChecksum\(payload\);}{bin += ContainerChecksum(text);}g
+reader-room-default	src/container/modConvert.cpp	s{expectedSize == 0 \? 65536 :}{expectedSize == 0 ? 65537 :}g
+safewrite-keep-mode	src/common/SafeWrite.cpp	s{existing \? OwnershipOf\(\*existing, 07777\) : NewFileOwnership\(modeFrom\)}{NewFileOwnership(modeFrom)}g
+safewrite-temp-leftover	src/common/SafeWrite.cpp	s{if \(!tempPath_\.empty\(\)\) ::unlink\(tempPath_\.c_str\(\)\);}{}g
+safewrite-hard-link	src/common/SafeWrite.cpp	s#if \(st\.st_nlink > 1\) \{#if (st.st_nlink > 2) {#g
+get-extension-first-dot	src/common/modGen.cpp	s{name\.rfind\('\.'\)}{name.find('.')}g
 TABLE
 )
 
@@ -43,7 +54,7 @@ selected() {
 }
 
 if [ $list_only -eq 1 ]; then
-    printf '%s\n' "$faults" | cut -f1,2
+    printf '%s\n' "$faults" | grep -v '^#' | cut -f1,2
     exit 0
 fi
 
@@ -78,6 +89,7 @@ survived=0
 printf '| fault | where | result |\n|---|---|---|\n'
 while IFS=$'\t' read -r name file substitution; do
     [ -z "$name" ] && continue
+    [[ $name == \#* ]] && continue
     selected "$name" || continue
     current=$root/$file
     saved=$(mktemp)
