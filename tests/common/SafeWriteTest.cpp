@@ -26,21 +26,21 @@ INSTANTIATE_TEST_SUITE_P(Both, SafeWrite, ::testing::Bool(), [](const ::testing:
     return param.param ? "UnnamedFile" : "TemporaryFile";
 });
 
-TEST_P(SafeWrite, ReplacesTheContentAndKeepsThePermissions) {
+TEST_P(SafeWrite, ReplacesKeepingThePermissionsOrCreatesAndLeavesNothingElse) {
     TempDir dir;
     const auto target = dir / "config.bin";
     WriteFile(target, "old content that is longer than the new one");
     ::chmod(target.c_str(), 0640);
 
     kestrune::WriteFileSafely(target, "new");
+    kestrune::WriteFileSafely(dir / "config.bak", "copy", WriteMode::CreateNew);
 
     EXPECT_EQ(ReadFile(target), "new");
     EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
-    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"config.bin"});
+    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"config.bak", "config.bin"}));
 }
 
-// Each write runs under a file-size limit below the new size, as on a full
-// disk: a write that goes further than it should fails there.
+// Each write runs under a file-size limit, as on a full disk: one that goes too far fails there.
 TEST_P(SafeWrite, FailedWritesLeaveEveryFileWholeAndNoTemporaryFile) {
     TempDir dir;
     const std::string original(10000, 'o');
