@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <random>
+#include <tuple>
 
 using kestrune::test::FakeUserInterface;
 using kestrune::test::FromHex;
@@ -81,50 +82,50 @@ TEST(Container, RoundTripsEveryTextUpToTheReaderRoomAndNoFurther) {
 TEST(ReadContainer, TrustsTheSignatureAndTheStreamButNoOtherHeaderField) {
     const std::string xml = Source("samples/router.xml");
     const std::string good = Source("samples/router.bin");
-    const std::string signature = good.substr(0, 8);
-    const struct {
-        const char* name;
-        std::string bytes;
-        ReadStatus status;
-    } cases[] = {
+    const std::tuple<const char*, std::string, ReadStatus> cases[] = {
         {"checksum overwritten", With(good, 12, FromHex("00 00 00 00")), ReadStatus::Decompressed},
         {"sizes overwritten, CR LF after", With(good, 8, FromHex("FF FF FF FF")) + "\r\n", ReadStatus::Decompressed},
         {"bytes 4-7 are 00 02 00 00", With(good, 4, FromHex("00 02 00 00")), ReadStatus::NotRecognized},
         {"lmmc in lower case", With(good, 0, "lmmc"), ReadStatus::NotRecognized},
-        {"seven signature bytes", signature.substr(0, 7), ReadStatus::NotRecognized},
+        {"seven signature bytes", good.substr(0, 7), ReadStatus::NotRecognized},
         {"a plain XML file", xml, ReadStatus::NotRecognized},
-        {"signature and twelve zero bytes", signature + std::string(12, '\0'), ReadStatus::DamagedStream},
+        {"signature and twelve zero bytes", good.substr(0, 8) + std::string(12, '\0'), ReadStatus::DamagedStream},
         {"last Adler-32 byte changed", With(good, good.size() - 1, {static_cast<char>(good.back() ^ 1)}),
          ReadStatus::DamagedStream},
         {"cut in half", good.substr(0, good.size() / 2), ReadStatus::DamagedStream},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, bytes, status] : cases) {
+        SCOPED_TRACE(name);
         FakeUserInterface ui;
-        const auto result = modConvert::ReadContainer(c.bytes, ui);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(result.xml, c.status == ReadStatus::Decompressed ? xml : "");
-        EXPECT_EQ(ui.messages.size(), c.status == ReadStatus::NotRecognized ? 1u : 0u);
+        const auto result = modConvert::ReadContainer(bytes, ui);
+        EXPECT_EQ(result.status, status);
+        EXPECT_EQ(result.xml, status == ReadStatus::Decompressed ? xml : "");
+        EXPECT_EQ(ui.messages.size(), status == ReadStatus::NotRecognized ? 1u : 0u);
         for (const auto& message : ui.messages) EXPECT_EQ(message.text, "Bin file type not recognized.");
     }
     FakeUserInterface ui;
     kestrune::test::ExpectRunError([&] { modConvert::ReadContainer(good.substr(0, 19), ui); }, 5);
 }
 
+TEST(BinToXml, EverySampleContainerHoldsExactlyItsXml) {
+    for (const std::string name : {"router", "router-wpa", "router-no-wireless"}) {
+        FakeUserInterface ui;
+        const auto bin = kestrune::test::SourceDir() / "samples" / (name + ".bin");
+        EXPECT_EQ(modConvert::BinToXml(bin.string(), ui), Source("samples/" + name + ".xml")) << name;
+    }
+}
+
 // A room of size + 1 % + 12: 113 bytes for 100.
 TEST(UncompressData, GivesTheRoomOfTheExpectedSizeAndKeepsWhatFits) {
-    const struct {
-        std::size_t textSize;
-        std::int32_t expectedSize;
-        int status;
-        std::size_t kept;
-    } cases[] = {{113, 100, Z_OK, 113}, {114, 100, Z_BUF_ERROR, 113}, {66204, 65537, Z_OK, 66204}};
-    for (const auto& c : cases) {
-        const std::string text = RandomBytes(c.textSize);
+    // Text size, expected size, zlib's status, bytes kept.
+    const std::tuple<std::size_t, std::int32_t, int, std::size_t> cases[] = {
+        {113, 100, Z_OK, 113}, {114, 100, Z_BUF_ERROR, 113}, {66204, 65537, Z_OK, 66204}};
+    for (const auto& [textSize, expectedSize, status, kept] : cases) {
+        const std::string text = RandomBytes(textSize);
         std::string data = text;
         ASSERT_EQ(modConvert::CompressData(data), Z_OK);
-        EXPECT_EQ(modConvert::UncompressData(data, c.expectedSize), c.status) << c.textSize;
-        EXPECT_EQ(data, text.substr(0, c.kept)) << c.textSize;
+        EXPECT_EQ(modConvert::UncompressData(data, expectedSize), status) << textSize;
+        EXPECT_EQ(data, text.substr(0, kept)) << textSize;
     }
 }
 
