@@ -82,7 +82,9 @@ restore() {
         saved=""
     fi
 }
-trap restore EXIT INT TERM
+trap restore EXIT
+# Stopped, it stops: going on would plant the next fault and leave it there.
+trap 'exit 130' INT TERM
 
 caught=0
 survived=0
