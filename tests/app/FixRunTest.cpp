@@ -17,6 +17,7 @@ using kestrune::RunOutcome;
 using kestrune::test::FakeUserInterface;
 using kestrune::test::ListFolder;
 using kestrune::test::ReadFile;
+using kestrune::test::Source;
 using kestrune::test::TempDir;
 using kestrune::test::WriteFile;
 
@@ -44,10 +45,6 @@ std::vector<std::string> Lines(const std::string& log) {
     }
     EXPECT_EQ(start, log.size()) << "the log does not end in CR LF";
     return lines;
-}
-
-std::string Sample(const std::string& name) {
-    return ReadFile((kestrune::test::SourceDir() / "samples" / name).string());
 }
 
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
@@ -85,7 +82,7 @@ protected:
 
     // Puts a sample into the config folder, as a container when bin is set.
     std::string PlaceConfig(const std::string& sample, const std::string& name, bool bin) {
-        const std::string xml = Sample(sample);
+        const std::string xml = Source("samples/" + sample);
         const std::string path = configDir / name;
         WriteFile(path, bin ? modConvert::XmlToBin(xml) : xml);
         return path;
@@ -152,7 +149,7 @@ TEST_F(FixRunTest, XmlRunHasNoContainerLinesAndNoBackup) {
     const std::string saved = ReadFile(path);
     EXPECT_NE(saved.find("<enabled>0</enabled>"), std::string::npos);
     // What no fix touched keeps its bytes: the declaration and the comment.
-    EXPECT_EQ(saved.substr(0, 120), Sample("router.xml").substr(0, 120));
+    EXPECT_EQ(saved.substr(0, 120), Source("samples/router.xml").substr(0, 120));
 }
 
 TEST_F(FixRunTest, FileExtensionDecidesBetweenContainerAndXml) {
@@ -196,7 +193,7 @@ TEST_F(FixRunTest, WepDecisionFollowsTheWirelessSettings) {
 }
 
 TEST_F(FixRunTest, PrivacyTypeZeroWithoutWepPrivacyCountsAsEncrypted) {
-    std::string xml = Sample("router.xml");
+    std::string xml = Source("samples/router.xml");
     const std::string wep = "        <wep_privacy>0</wep_privacy>\n";
     xml.erase(xml.find(wep), wep.size());
     WriteFile(configDir / "router.xml", xml);
@@ -290,7 +287,7 @@ TEST_F(FixRunTest, FailedWritesEndInTheErrorExitAndKeepTheOriginalWhole) {
         SCOPED_TRACE(bin ? "container" : "xml");
         TempDir folder;
         const std::string path = folder / (bin ? "router.bin" : "router.xml");
-        const std::string xml = Sample("router.xml");
+        const std::string xml = Source("samples/router.xml");
         WriteFile(path, bin ? modConvert::XmlToBin(xml) : xml);
         const std::string original = ReadFile(path);
 
@@ -339,7 +336,7 @@ TEST_F(FixRunTest, AFolderInTheWayOfAWriteIsReportedAndKept) {
         SCOPED_TRACE(c.name);
         TempDir folder;
         const std::string path = folder / (c.bin ? "router.bin" : "router.xml");
-        const std::string xml = Sample("router.xml");
+        const std::string xml = Source("samples/router.xml");
         WriteFile(path, c.bin ? modConvert::XmlToBin(xml) : xml);
         const std::string backup = folder / "router_20060315143005.bak";
         if (c.folderAtBackup) makeFolder(backup);
@@ -557,7 +554,7 @@ TEST_F(FixRunTest, SavesThatDoNotReadBackEndInTheErrorExitAndWriteNothing) {
         SCOPED_TRACE(c.name);
         TempDir folder;
         const std::string path = folder / (c.bin ? "router.bin" : "router.xml");
-        const std::string xml = Sample("router.xml");
+        const std::string xml = Source("samples/router.xml");
         WriteFile(path, c.bin ? modConvert::XmlToBin(xml) : xml);
         ui.messages.clear();
         auto run = StartRun(path);
@@ -594,7 +591,7 @@ TEST_F(FixRunTest, XmlTooLargeForTheContainerReaderIsNotSavedIntoAContainer) {
         if (bin) {
             EXPECT_EQ(outcome, RunOutcome::Failed);
             const std::string size =
-                std::to_string(Sample("router.xml").size() - std::string("home-gateway").size() + value.size());
+                std::to_string(Source("samples/router.xml").size() - std::string("home-gateway").size() + value.size());
             EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Error -2147220735 - The fixed XML has " + size +
                                                                " bytes, more than the 66,203 bytes that can be read "
                                                                "back from a config container; nothing was saved"});

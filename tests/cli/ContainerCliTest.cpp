@@ -8,14 +8,11 @@ using kestrune::test::FromHex;
 using kestrune::test::ListFolder;
 using kestrune::test::ReadFile;
 using kestrune::test::RunCli;
+using kestrune::test::Source;
 using kestrune::test::TempDir;
 using kestrune::test::WriteFile;
 
 namespace {
-
-std::string Sample(const std::string& name) {
-    return ReadFile((kestrune::test::SourceDir() / "samples" / name).string());
-}
 
 std::string With(std::string bytes, std::size_t offset, const std::string& replacement) {
     return bytes.replace(offset, replacement.size(), replacement);
@@ -36,7 +33,7 @@ std::string Rows(const std::string& storedN, const std::string& n, const std::st
 TEST(ContainerCli, UnpackOfPackGivesBackEveryByte) {
     std::string allBytes;
     for (int i = 0; i < 256; ++i) allBytes.push_back(static_cast<char>(i));
-    for (const std::string& xml : {Sample("router.xml"), std::string(), allBytes + "\r\n" + allBytes}) {
+    for (const std::string& xml : {Source("samples/router.xml"), std::string(), allBytes + "\r\n" + allBytes}) {
         SCOPED_TRACE(xml.size());
         TempDir dir;
         WriteFile(dir / "in.xml", xml);
@@ -56,14 +53,14 @@ TEST(ContainerCli, UnpackOfPackGivesBackEveryByte) {
 }
 
 TEST(ContainerCli, UnpackFailuresGiveTheirCauseAndWriteNothing) {
-    const std::string good = Sample("router.bin");
+    const std::string good = Source("samples/router.bin");
     const std::string cause = "error: The payload does not decompress: ";
     const struct {
         const char* name;
         std::string bytes;
         std::string err;
     } cases[] = {
-        {"plain XML", Sample("router.xml"), "warning: Bin file type not recognized.\n"},
+        {"plain XML", Source("samples/router.xml"), "warning: Bin file type not recognized.\n"},
         {"20 bytes", good.substr(0, 8) + std::string(12, '\0'), cause + "there is no payload after the header.\n"},
         {"Adler-32 wrong", With(good, good.size() - 1, std::string(1, static_cast<char>(good.back() ^ 1))),
          cause + "the zlib stream is damaged (incorrect data check).\n"},
@@ -97,7 +94,7 @@ TEST(ContainerCli, PackWarnsWhenUnpackCouldNotReadTheResult) {
 }
 
 TEST(ContainerCli, InfoComparesEachHeaderFieldWithThePayload) {
-    const std::string good = Sample("router.bin");
+    const std::string good = Source("samples/router.bin");
     const std::string sound = Rows("1445", "1445", "0x53C54049", "0x53C54049", "5917", "5917");
     const std::string decompresses = "payload:           decompresses\n";
     const std::string unrecognized = "warning: Bin file type not recognized.\n";
@@ -135,7 +132,7 @@ TEST(ContainerCli, InfoComparesEachHeaderFieldWithThePayload) {
 
 TEST(ContainerCli, FileAndUsageErrorsGiveTheirMessageAndWriteNothing) {
     TempDir dir;
-    WriteFile(dir / "in.xml", Sample("router.xml"));
+    WriteFile(dir / "in.xml", Source("samples/router.xml"));
     const auto hint = [](const std::string& command, const std::string& problem) {
         return "kestrune-cli " + command + ": " + problem + "; try 'kestrune-cli " + command + " --help'\n";
     };

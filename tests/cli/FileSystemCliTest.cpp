@@ -74,7 +74,7 @@ struct Scene {
 using Layout = std::function<Scene(const std::string& folder, const std::string& fixes)>;
 
 std::string PlaceConfig(const std::string& path, mode_t mode) {
-    WriteFile(path, ReadFile((kestrune::test::SourceDir() / "samples" / "router.bin").string()));
+    WriteFile(path, kestrune::test::Source("samples/router.bin"));
     ::chmod(path.c_str(), mode);
     return path;
 }
@@ -218,7 +218,7 @@ TEST(FileSystemCli, EachKindOfFileIsFixedFaithfullyOrRefusedByName) {
         TempDir folder;
         TempDir fixes;
         WriteFile(fixes / "fix_hostname.txt", "[Router Fix]\r\np=/config/system/hostname\r\nv=gateway\r\n");
-        WriteFile(fixes / "fix.wep", ReadFile((kestrune::test::SourceDir() / "fixes" / "fix.wep").string()));
+        WriteFile(fixes / "fix.wep", kestrune::test::Source("fixes/fix.wep"));
         fs::permissions(folder.path(), fs::perms(0755));
         fs::permissions(fixes.path(), fs::perms(0755));
         const Scene scene = row.lay(folder.path().string(), fixes.path().string());

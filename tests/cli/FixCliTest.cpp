@@ -157,7 +157,7 @@ TEST_F(FixCli, EntitiesAreNeitherExpandedNorFetchedThroughTheWholeRun) {
              listener.Url("secret") + "\"> <!ENTITY % remoteDtd SYSTEM \"" + listener.Url("p.dtd") + "\"> %remoteDtd;]>",
          "&remote;"},
     };
-    const std::string sample = ReadFile((kestrune::test::SourceDir() / "samples" / "router.xml").string());
+    const std::string sample = kestrune::test::Source("samples/router.xml");
     for (const auto& c : cases) {
         for (const bool bin : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (bin ? " in a container" : " in an XML file"));

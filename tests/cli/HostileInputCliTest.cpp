@@ -15,6 +15,7 @@
 using kestrune::test::ListFolder;
 using kestrune::test::ReadFile;
 using kestrune::test::RunCli;
+using kestrune::test::Source;
 using kestrune::test::TempDir;
 using kestrune::test::WriteFile;
 
@@ -31,8 +32,6 @@ constexpr std::size_t Stride = 1;
 // Bit flips are sampled: this many per input, from a fixed seed.
 constexpr std::size_t Flips = 600 / Stride;
 constexpr std::uint32_t FlipSeed = 20260611;
-
-std::string Source(const std::string& relative) { return ReadFile((kestrune::test::SourceDir() / relative).string()); }
 
 struct Damaged {
     std::string bytes;

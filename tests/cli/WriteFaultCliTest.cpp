@@ -21,14 +21,13 @@ using kestrune::test::CliOptions;
 using kestrune::test::CliResult;
 using kestrune::test::ReadFile;
 using kestrune::test::RunCli;
+using kestrune::test::Source;
 using kestrune::test::TempDir;
 using kestrune::test::WriteFile;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Source(const std::string& relative) { return ReadFile((kestrune::test::SourceDir() / relative).string()); }
 
 // The writes, each in a folder of its own. The fix run's container save
 // comes after its backup; its fix makes the container grow, so that a limit

@@ -1,12 +1,24 @@
 #include "TestSupport.h"
 
+#include "common/Errors.h"
+#include "common/Latin1.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
-#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,6 +71,8 @@ std::filesystem::path SourceDir() {
     return KESTRUNE_DEFAULT_SOURCE_DIR;
 }
 
+std::string Source(const std::string& relative) { return ReadFile((SourceDir() / relative).string()); }
+
 std::filesystem::path CorpusDir() {
     const auto corpus = SourceDir().parent_path() / "shared" / "corpus" / "router-xml";
     return std::filesystem::is_directory(corpus) ? corpus : std::filesystem::path();
@@ -68,20 +82,26 @@ void FakeUserInterface::DoShowMessage(const std::string& text, MessageIcon icon,
     messages.push_back({text, icon, title});
 }
 
+namespace {
+
+// The next scripted answer, or an empty text (cancel) when none is left.
+std::string NextAnswer(std::deque<std::string>& answers) {
+    if (answers.empty()) return {};
+    std::string answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+}  // namespace
+
 std::string FakeUserInterface::DoChooseFileToOpen(const std::string& filter, const std::string& initialFolder) {
     fileRequests.push_back({filter, initialFolder});
-    if (fileAnswers.empty()) return {};
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return NextAnswer(fileAnswers);
 }
 
 std::string FakeUserInterface::DoAskForText(const std::string& prompt, const std::string& title) {
     textRequests.push_back({prompt, title});
-    if (textAnswers.empty()) return {};
-    auto answer = textAnswers.front();
-    textAnswers.pop_front();
-    return answer;
+    return NextAnswer(textAnswers);
 }
 
 int RunWithFileSizeLimit(unsigned long limitBytes, const std::function<int()>& body) {
@@ -122,26 +142,24 @@ std::string ToHex(const std::string& bytes) {
     return hex;
 }
 
-}  // namespace kestrune::test
+RaisedError ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RunError& e) {
+        return {e.number(), e.description()};
+    }
+    return {};
+}
 
-#include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/ptrace.h>
-#include <sys/wait.h>
-
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-
-namespace kestrune::test {
-
-std::string CliPath() { return KESTRUNE_CLI_PATH; }
+void ExpectRunError(const std::function<void()>& action, std::int32_t number, const std::string& mention) {
+    const RaisedError raised = ErrorOf(action);
+    EXPECT_EQ(raised.number, number) << raised.description;
+    EXPECT_NE(raised.description.find(Latin1ToUtf8(mention)), std::string::npos) << raised.description;
+}
 
 namespace {
+
+constexpr const char* CliPath = KESTRUNE_CLI_PATH;
 
 // Where a child that could not start writes why, before it exits.
 [[noreturn]] void FailStart(int pipeFd, const char* step) {
@@ -180,7 +198,7 @@ const std::string& UnprivilegedCopy() {
     static const TempDir folder;
     static const std::string copy = [] {
         const std::string path = folder / "kestrune-cli";
-        std::filesystem::copy_file(CliPath(), path);
+        std::filesystem::copy_file(CliPath, path);
         std::filesystem::permissions(folder.path(), std::filesystem::perms(0755));
         std::filesystem::permissions(path, std::filesystem::perms(0755));
         return path;
@@ -211,9 +229,7 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0 || ::pipe2(whyPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
-    const std::string program = !options.program.empty()                     ? options.program
-                                : options.unprivileged && ::geteuid() == 0 ? UnprivilegedCopy()
-                                                                           : CliPath();
+    const std::string program = options.unprivileged && ::geteuid() == 0 ? UnprivilegedCopy() : CliPath;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

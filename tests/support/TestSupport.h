@@ -2,6 +2,7 @@
 
 #include "common/UserInterface.h"
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -37,6 +38,8 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 
 // The project's source folder (for samples and fixes).
 std::filesystem::path SourceDir();
+// The bytes of a file of the source tree, such as "samples/router.xml".
+std::string Source(const std::string& relative);
 // The shared corpus of real router configurations, or an empty path when it
 // is not beside the project; tests that need it skip then.
 std::filesystem::path CorpusDir();
@@ -78,9 +81,17 @@ std::string FromHex(const std::string& hex);
 // The bytes as upper-case hexadecimal pairs separated by single spaces.
 std::string ToHex(const std::string& bytes);
 
-}  // namespace kestrune::test
+// What an action raised: the RunError's number and description, or number 0
+// when it raised none.
+struct RaisedError {
+    std::int32_t number = 0;
+    std::string description;
+};
+RaisedError ErrorOf(const std::function<void()>& action);
 
-namespace kestrune::test {
+// Expects action to raise the RunError number with a description that names
+// mention, a byte string as the program was given it; descriptions are UTF-8.
+void ExpectRunError(const std::function<void()>& action, std::int32_t number, const std::string& mention = "");
 
 // What a run of the real kestrune-cli gave. A sanitizer report on its
 // standard error fails the calling test, whatever the test checks.
@@ -94,7 +105,6 @@ struct CliResult {
 
 // How RunCli starts the program.
 struct CliOptions {
-    std::string program;  // CliPath() when empty
     std::string workDir;  // its working folder, when not empty
     int timeoutSeconds = 30;
     // Files may not grow past this many bytes (RLIMIT_FSIZE); the program
@@ -105,8 +115,7 @@ struct CliOptions {
     bool killAtFileSizeLimit = false;
     // Permission bits bind the program: as root it becomes user and group
     // 65534 first, so a folder without write permission is read-only to it.
-    // Unless program is given, it runs a copy that user may start wherever
-    // the build lies.
+    // It runs a copy that user may start wherever the build lies.
     bool unprivileged = false;
 };
 
@@ -118,8 +127,5 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
 
 // The user and group that CliOptions::unprivileged runs as when started by root.
 inline constexpr unsigned UnprivilegedId = 65534;
-
-// The path of the built kestrune-cli.
-std::string CliPath();
 
 }  // namespace kestrune::test

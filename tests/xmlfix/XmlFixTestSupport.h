@@ -1,7 +1,6 @@
 #pragma once
 
 #include "common/Errors.h"
-#include "common/Latin1.h"
 #include "common/modGen.h"
 #include "xmlfix/modXML.h"
 
@@ -9,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 namespace kestrune::test {
@@ -33,17 +31,5 @@ protected:
     modXML::XmlDocument doc;
     FakeUserInterface ui;
 };
-
-// Expects action to raise the RunError number with a description that names
-// mention, a byte string as the engine was given it; descriptions are UTF-8.
-inline void ExpectRunError(const std::function<void()>& action, std::int32_t number, const std::string& mention = "") {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised";
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.number(), number);
-        EXPECT_NE(e.description().find(Latin1ToUtf8(mention)), std::string::npos) << e.description();
-    }
-}
 
 }  // namespace kestrune::test
