@@ -1,8 +1,5 @@
 #include "XmlFixTestSupport.h"
 
-#include <filesystem>
-
-using kestrune::test::CorpusDir;
 using kestrune::test::XmlFixTest;
 
 namespace {
@@ -33,8 +30,8 @@ TEST_F(Fidelity, EverySampleAndCorpusFileComesBackByteForByte) {
         EXPECT_GT(files, 0);
     };
     expectByteForByte(kestrune::test::SourceDir() / "samples");
-    if (CorpusDir().empty()) GTEST_SKIP() << "the router corpus is not beside the project";
-    expectByteForByte(CorpusDir());
+    if (kestrune::test::CorpusDir().empty()) GTEST_SKIP() << "the router corpus is not beside the project";
+    expectByteForByte(kestrune::test::CorpusDir());
 }
 
 // Unchanged, a document comes back as the bytes it was (rows without a

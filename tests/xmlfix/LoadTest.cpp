@@ -1,6 +1,5 @@
 #include "XmlFixTestSupport.h"
 
-using kestrune::MessageIcon;
 using kestrune::test::ExpectRunError;
 using kestrune::test::XmlFixTest;
 namespace ErrorNumber = kestrune::ErrorNumber;
@@ -58,7 +57,7 @@ TEST_F(LoadConfigXML, MalformedTextIsReportedWithReasonAndInputPosition) {
         EXPECT_EQ(modGen::ReportLog, failure + "\r\n");
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, failure);
-        EXPECT_EQ(ui.messages[0].icon, MessageIcon::Critical);
+        EXPECT_EQ(ui.messages[0].icon, kestrune::MessageIcon::Critical);
         EXPECT_EQ(ui.messages[0].title, "Kestrune");
         ExpectRunError([&] { doc.Xml(); }, ErrorNumber::XmlNoDocument);
     }

@@ -58,3 +58,12 @@ TEST_F(Paths, BadPathsRaiseTheirErrorNamingThePath) {
         kestrune::test::ExpectRunError([&] { modXML::FindNode(doc, node, c.path); }, c.number, c.path);
     }
 }
+
+// A deleted element leaves the index kept of its parent's many children.
+TEST_F(Paths, ADeletedElementIsFoundNoMore) {
+    std::string xml = "<r>";
+    for (int n = 0; n < 40; ++n) xml += "<item k='" + std::to_string(n) + "'>" + std::to_string(n) + "</item>";
+    Load(xml + "</r>");
+    modXML::ApplyFixEntry(doc, "/r/item[@k='5']", "", "\xA4", "Fix 0");
+    EXPECT_EQ(modXML::GetNodeValue(doc, "/r/item[@k='5']", ""), "");
+}
