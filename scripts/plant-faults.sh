@@ -46,6 +46,17 @@ safewrite-keep-mode	src/common/SafeWrite.cpp	s{existing \? OwnershipOf\(\*existi
 safewrite-temp-leftover	src/common/SafeWrite.cpp	s{if \(!tempPath_\.empty\(\)\) ::unlink\(tempPath_\.c_str\(\)\);}{}g
 safewrite-hard-link	src/common/SafeWrite.cpp	s#if \(st\.st_nlink > 1\) \{#if (st.st_nlink > 2) {#g
 get-extension-first-dot	src/common/modGen.cpp	s{name\.rfind\('\.'\)}{name.find('.')}g
+# the fix engine: its markers, paths and keys, the child index, the lean document, the encodings
+xmlfix-delete-element	src/xmlfix/ApplyFix.cpp	s{detail::RemoveElement\(node\);}{static_cast<void>(node);}g
+xmlfix-clear-marker	src/xmlfix/ApplyFix.cpp	s{value == ClearMarker \? std::string\(\) : value;}{value;}g
+xmlfix-create-then-set	src/xmlfix/ApplyFix.cpp	s{\n        Apply\(doc, path, attribute, value, label, false\);}{}g
+xmlfix-keyed-match	src/xmlfix/Paths.cpp	s{"/id\[text\(\)='" \+ part\.key \+ "'\]"}{"/id"}g
+xmlfix-key-quote	src/xmlfix/Paths.cpp	s#if \(part\.key\.find\('\\''\) != std::string::npos\) \{#if (false) {#g
+xmlfix-nesting-key-level	src/xmlfix/Paths.cpp	s{\(steps\.back\(\)\.key\.empty\(\) \? 0 : 1\)}{0}g
+xmlfix-key-attribute	src/xmlfix/PlainPath.cpp	s{return Equals\(condition\.value, a\.value\(\)\);}{return true;}g
+xmlfix-index-after-change	src/xmlfix/ChildIndex.cpp	s#index_->ForGroupsOf\(element_, false, \[&\]\(Group& group\) \{ Remove\(group, element_\); \}\);##g
+xmlfix-lean-whitespace	src/xmlfix/XmlDocument.cpp	s#if \(XmlDocument\* doc = DocumentAccess::DocumentOf\(element\)\) DocumentAccess::KeepWhitespace\(\*doc, element\);\n##g
+xmlfix-utf16be-write	src/xmlfix/Encoding.cpp	s{encoding == DocumentEncoding::Utf16BE \|\| encoding == DocumentEncoding::Utf32BE;}{encoding == DocumentEncoding::Utf32BE;}g
 TABLE
 )
 

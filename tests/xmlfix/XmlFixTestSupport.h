@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace kestrune::test {
 
 // A fresh document and report log for each test; verbose mode off.
