@@ -46,6 +46,16 @@ safewrite-keep-mode	src/common/SafeWrite.cpp	s{existing \? OwnershipOf\(\*existi
 safewrite-temp-leftover	src/common/SafeWrite.cpp	s{if \(!tempPath_\.empty\(\)\) ::unlink\(tempPath_\.c_str\(\)\);}{}g
 safewrite-hard-link	src/common/SafeWrite.cpp	s#if \(st\.st_nlink > 1\) \{#if (st.st_nlink > 2) {#g
 get-extension-first-dot	src/common/modGen.cpp	s{name\.rfind\('\.'\)}{name.find('.')}g
+# the fix run, the fix file and diff
+run-backup-skipped	src/app/FixRun.cpp	s{if \(!DryRun\) BackupConfig\(ConfigFile\);}{}g
+run-wep-00-rule	src/app/FixRun.cpp	s{wireless == "00"}{wireless.starts_with("0")}g
+run-container-unverified	src/app/FixRun.cpp	s{if \(IsBinFile\) VerifyContainer\(bytes, xml\);}{}g
+run-report-order	src/app/FixRun.cpp	s{(modGen::AddReportLine\("Converting bin file to xml"\);)(.*?)(ConfigLoaded = modXML::LoadConfigXML\(modXML::ConfigDoc, xml, true, ui_\);)}{$2$3 $1}s
+run-no-fix-guard	src/app/FixRun.cpp	s{if \(!HasEntries\(FixEntries\)\)}{if (FixEntries.empty())}g
+run-backup-stamp	src/app/FixRun.cpp	s{%Y%m%d%H%M%S}{%Y%m%d%H%M}g
+diff-attribute-removal	src/app/FixDiff.cpp	s{if \(a\.attribute\(attribute\.name\(\)\)\) continue;}{continue;}g
+diff-deletion-order	src/app/FixDiff.cpp	s{deletions_\.rbegin\(\), deletions_\.rend\(\)}{deletions_.begin(), deletions_.end()}g
+diff-keyed-step	src/app/DiffSteps.cpp	s{task\.population->KeyCount\(\*key\) == alone &&}{task.population->KeyCount(*key) == 1 &&}g
 TABLE
 )
 
