@@ -46,7 +46,7 @@ safewrite-keep-mode	src/common/SafeWrite.cpp	s{existing \? OwnershipOf\(\*existi
 safewrite-temp-leftover	src/common/SafeWrite.cpp	s{if \(!tempPath_\.empty\(\)\) ::unlink\(tempPath_\.c_str\(\)\);}{}g
 safewrite-hard-link	src/common/SafeWrite.cpp	s#if \(st\.st_nlink > 1\) \{#if (st.st_nlink > 2) {#g
 get-extension-first-dot	src/common/modGen.cpp	s{name\.rfind\('\.'\)}{name.find('.')}g
-# the fix run, the fix file and diff
+# the fix run and diff
 run-backup-skipped	src/app/FixRun.cpp	s{if \(!DryRun\) BackupConfig\(ConfigFile\);}{}g
 run-wep-00-rule	src/app/FixRun.cpp	s{wireless == "00"}{wireless.starts_with("0")}g
 run-container-unverified	src/app/FixRun.cpp	s{if \(IsBinFile\) VerifyContainer\(bytes, xml\);}{}g
