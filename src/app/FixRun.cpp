@@ -191,9 +191,7 @@ RunOutcome FixRun::cmdDoAll_Click() {
 
         if (!OpenConfig()) {
             // Nothing of an earlier run may be applied or saved in its place.
-            ui_.ShowMessage("Error " + std::to_string(ErrorNumber::FileNotFound) + " - " +
-                                StandardDescription(ErrorNumber::FileNotFound),
-                            MessageIcon::Warning);
+            ui_.ShowMessage(RunError(ErrorNumber::FileNotFound).message(), MessageIcon::Warning);
             return RunOutcome::MissingFile;
         }
         if (!ConfigLoaded) return RunOutcome::NotLoaded;
@@ -204,11 +202,9 @@ RunOutcome FixRun::cmdDoAll_Click() {
         ui_.ShowMessage("The config file has been fixed!", MessageIcon::Information);
         return RunOutcome::Fixed;
     } catch (const RunError& e) {
-        ui_.ShowMessage("Error " + std::to_string(e.number()) + " - " + e.description(), MessageIcon::Warning);
+        ui_.ShowMessage(e.message(), MessageIcon::Warning);
     } catch (const std::bad_alloc&) {
-        ui_.ShowMessage("Error " + std::to_string(ErrorNumber::OutOfMemory) + " - " +
-                            StandardDescription(ErrorNumber::OutOfMemory),
-                        MessageIcon::Warning);
+        ui_.ShowMessage(RunError(ErrorNumber::OutOfMemory).message(), MessageIcon::Warning);
     }
     return RunOutcome::Failed;
 }
@@ -287,8 +283,7 @@ void FixRun::BackupConfig(const std::string& path) {
         // Two runs in one second: the backup already there is the older one,
         // nearer the original, and is kept without a word.
         if (e.number() == ErrorNumber::FileAlreadyExists) return;
-        ui_.ShowMessage("Backup Error " + std::to_string(e.number()) + " - " + e.description(),
-                        MessageIcon::Critical, "Backing up config...");
+        ui_.ShowMessage("Backup " + e.message(), MessageIcon::Critical, "Backing up config...");
     }
 }
 

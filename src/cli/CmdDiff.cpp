@@ -71,7 +71,7 @@ bool LoadConfiguration(const std::string& role, const std::string& path, modXML:
             }
         }
     } catch (const RunError& e) {
-        why = "Error " + std::to_string(e.number()) + " - " + e.description();
+        why = e.message();
     }
     if (why.empty()) return true;
     PrintMessage("Cannot read " + role + " " + path + ": " + why, MessageIcon::Critical);

@@ -28,6 +28,8 @@ RunError::RunError(std::int32_t number, const std::string& description)
 
 RunError::RunError(std::int32_t number) : RunError(number, StandardDescription(number)) {}
 
+std::string RunError::message() const { return "Error " + std::to_string(number_) + " - " + what(); }
+
 namespace {
 
 // ENOENT means "file not found" only when the folder it should be in exists.

@@ -60,6 +60,8 @@ public:
 
     std::int32_t number() const noexcept { return number_; }
     std::string description() const { return what(); }
+    // "Error N - description": the line a failed run shows the user.
+    std::string message() const;
 
 private:
     std::int32_t number_;
