@@ -2,6 +2,7 @@
 
 #include "app/FixFile.h"
 #include "cli/Cli.h"
+#include "common/Latin1.h"
 #include "common/modGen.h"
 
 #include <cstdio>
@@ -60,11 +61,8 @@ std::string VisibleText(const std::string& bytes) {
             out += "\\x";
             out += hex[b >> 4];
             out += hex[b & 0xF];
-        } else if (b < 0x80) {
-            out += c;
         } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
+            out += Latin1ToUtf8(std::string_view(&c, 1));
         }
     }
     return out;

@@ -114,11 +114,7 @@ void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string&
                            "Cannot set " + attribute + " of " + path + ": \"" + attribute +
                                "\" is not a valid attribute name");
         }
-        if (const auto bad = detail::ForbiddenCharacter(value)) {
-            throw XmlError(kestrune::ErrorNumber::XmlEncodingError, "Cannot set " + path + ": the value holds character " +
-                                                                        std::to_string(*bad) +
-                                                                        ", which XML cannot hold");
-        }
+        detail::RequireXmlCharacters(value, "Cannot set " + path + ": the value");
     }
     Apply(doc, path, attribute, value, label, true);
 }

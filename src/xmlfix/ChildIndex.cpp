@@ -1,6 +1,7 @@
 #include "xmlfix/ChildIndex.h"
 
 #include "xmlfix/PlainPath.h"
+#include "xmlfix/PreOrder.h"
 
 #include <algorithm>
 
@@ -125,16 +126,10 @@ void ChildIndex::ForGroupsOf(const pugi::xml_node& member, bool viaOnly, F f) {
 // Groups of parents that leave the tree, or lose their children, would
 // otherwise outlive them under an address the tree may give a new node.
 void ChildIndex::Forget(const pugi::xml_node& subtree) {
-    for (pugi::xml_node n = subtree;;) {
+    WalkPreOrder(subtree, [&](const pugi::xml_node& n, std::size_t) {
         if (n.type() == pugi::node_element) parents_.erase(n.internal_object());
-        if (n.first_child()) {
-            n = n.first_child();
-            continue;
-        }
-        while (n != subtree && !n.next_sibling()) n = n.parent();
-        if (n == subtree) return;
-        n = n.next_sibling();
-    }
+        return true;
+    });
 }
 
 // A change to an element changes the keys it has as a member of its

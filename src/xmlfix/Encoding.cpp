@@ -86,8 +86,6 @@ std::uint32_t ReadUnit(std::string_view s, std::size_t at, std::size_t width, bo
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The value of encoding="..." in an XML declaration at the start of text,
@@ -98,17 +96,17 @@ struct Declared {
 };
 
 Declared DeclaredEncoding(std::string_view text) {
-    if (!StartsWith(text, "<?xml") || text.size() < 6 || !IsSpace(text[5])) return {};
+    if (!StartsWith(text, "<?xml") || text.size() < 6 || !IsXmlSpace(text[5])) return {};
     const auto end = text.find("?>");
     if (end == std::string_view::npos) return {};
     const std::string_view declaration = text.substr(0, end);
     auto pos = declaration.find("encoding");
     if (pos == std::string_view::npos) return {};
     pos += 8;
-    while (pos < declaration.size() && IsSpace(declaration[pos])) ++pos;
+    while (pos < declaration.size() && IsXmlSpace(declaration[pos])) ++pos;
     if (pos >= declaration.size() || declaration[pos] != '=') return {};
     ++pos;
-    while (pos < declaration.size() && IsSpace(declaration[pos])) ++pos;
+    while (pos < declaration.size() && IsXmlSpace(declaration[pos])) ++pos;
     if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\'')) return {};
     const auto close = declaration.find(declaration[pos], pos + 1);
     if (close == std::string_view::npos) return {};
