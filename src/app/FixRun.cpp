@@ -72,7 +72,8 @@ void VerifyContainer(const std::string& bytes, const std::string& xml) {
     }
     if (read.status == modConvert::ReadStatus::TooLarge) {
         throw NotVerified("The fixed XML has " + std::to_string(xml.size()) +
-                          " bytes, more than the 66,203 bytes that can be read back from a config container");
+                          " bytes, more than the " + modConvert::ReaderRoomText() +
+                          " bytes that can be read back from a config container");
     }
     if (read.status != modConvert::ReadStatus::Decompressed || read.xml != xml) {
         throw NotVerified("The packed config container does not read back as the XML it was packed from");

@@ -4,6 +4,7 @@
 #include "cli/Cli.h"
 #include "common/Latin1.h"
 #include "common/modGen.h"
+#include "xmlfix/modXML.h"
 
 #include <cstdio>
 #include <iostream>
@@ -42,8 +43,8 @@ std::string Quoted(const std::string& bytes) {
 }
 
 std::string VisibleValue(const std::string& value) {
-    if (value == "\xA4") return "<delete>";
-    if (value == "\xA5") return "<clear>";
+    if (value == modXML::DeleteMarker) return "<delete>";
+    if (value == modXML::ClearMarker) return "<clear>";
     return Quoted(value);
 }
 

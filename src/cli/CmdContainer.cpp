@@ -51,7 +51,7 @@ std::string Cause(const modConvert::ReadResult& result, const modConvert::Payloa
         if (facts.overLimit) return "its XML is larger than " + std::to_string(kMeasureLimit) + " bytes";
         if (facts.intact) {
             return "its XML has " + std::to_string(facts.xmlSize) +
-                   " bytes, more than the 66,203 bytes the reader has room for";
+                   " bytes, more than the " + modConvert::ReaderRoomText() + " bytes the reader has room for";
         }
     }
     if (!facts.problem.empty()) return facts.problem;
@@ -108,7 +108,7 @@ int RunPack(const std::vector<std::string>& args) {
     const std::string bin = modConvert::XmlToBin(xml);
     if (xml.size() > modConvert::ReaderRoom) {
         PrintMessage("The XML has " + std::to_string(xml.size()) +
-                         " bytes, more than the 66,203 bytes that unpack can read back.",
+                         " bytes, more than the " + modConvert::ReaderRoomText() + " bytes that unpack can read back.",
                      MessageIcon::Warning);
     }
     WriteOutput(destination, bin, a.positional[0]);

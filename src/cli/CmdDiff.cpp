@@ -51,7 +51,7 @@ std::string ConfigurationText(const std::string& path, UserInterface& ui, std::s
     case modConvert::ReadStatus::Decompressed: return read.xml;
     case modConvert::ReadStatus::NotRecognized: why = "it is not a config container"; break;
     case modConvert::ReadStatus::TooLarge:
-        why = "its XML is larger than the 66,203 bytes the reader has room for";
+        why = "its XML is larger than the " + modConvert::ReaderRoomText() + " bytes the reader has room for";
         break;
     case modConvert::ReadStatus::DamagedStream: why = "its payload does not decompress"; break;
     }

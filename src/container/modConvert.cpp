@@ -94,6 +94,12 @@ int UncompressData(std::string& data, std::int32_t expectedSize) {
     return status;
 }
 
+std::string ReaderRoomText() {
+    std::string digits = std::to_string(ReaderRoom);
+    for (std::size_t end = digits.size(); end > 3; end -= 3) digits.insert(end - 3, ",");
+    return digits;
+}
+
 ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterface& ui) {
     EnsureInitialised();
     ReadResult result;

@@ -28,6 +28,8 @@ inline constexpr std::size_t HeaderSize = 20;
 
 // The reader's output room: the XML of a container must not be larger.
 inline constexpr std::size_t ReaderRoom = 66203;
+// ReaderRoom as messages write it, digits grouped by commas: "66,203".
+std::string ReaderRoomText();
 
 // Start-up calls it once; the reader and writer call it themselves if start-up has not.
 void InitContainerCodec();
