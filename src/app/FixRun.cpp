@@ -46,15 +46,6 @@ bool HasEntries(const FixEntryList& entries) {
     return std::any_of(entries.begin(), entries.end(), [](const FixEntry& e) { return !e.Path.empty(); });
 }
 
-// The save's checks read as the next run will, but quietly: what they find
-// becomes the run's error, not a message of the reader's own.
-class SilentInterface : public UserInterface {
-protected:
-    void DoShowMessage(const std::string&, MessageIcon, const std::string&) override {}
-    std::string DoChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
-    std::string DoAskForText(const std::string&, const std::string&) override { return {}; }
-};
-
 RunError NotVerified(const std::string& why) {
     return RunError(ErrorNumber::SaveNotVerified, why + "; nothing was saved");
 }
@@ -63,10 +54,9 @@ RunError NotVerified(const std::string& why) {
 // XML would be saved and never read again, and a packer fault would lose
 // the configuration.
 void VerifyContainer(const std::string& bytes, const std::string& xml) {
-    SilentInterface silent;
     modConvert::ReadResult read;
     try {
-        read = modConvert::ReadContainer(bytes, silent);
+        read = modConvert::ReadContainer(bytes);
     } catch (const RunError&) {
         read.status = modConvert::ReadStatus::DamagedStream;
     }
@@ -225,8 +215,11 @@ bool FixRun::OpenConfig() {
         modGen::AddReportLine("Converting bin file to xml");
         IsBinFile = true;
         if (!DryRun) BackupConfig(ConfigFile);
-        const std::string xml = modConvert::BinToXml(ConfigFile, ui_);
-        ConfigLoaded = modXML::LoadConfigXML(modXML::ConfigDoc, xml, true, ui_);
+        const modConvert::ReadResult read = modConvert::ReadContainer(modGen::ReadWholeFile(ConfigFile));
+        if (read.status == modConvert::ReadStatus::NotRecognized) {
+            ui_.ShowMessage(modConvert::NotRecognizedMessage, MessageIcon::Warning);
+        }
+        ConfigLoaded = modXML::LoadConfigXML(modXML::ConfigDoc, read.xml, true, ui_);
     } else {
         IsBinFile = false;
         ConfigLoaded = modXML::LoadConfigXML(modXML::ConfigDoc, ConfigFile, false, ui_);

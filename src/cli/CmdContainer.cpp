@@ -45,6 +45,13 @@ namespace {
 // The most a header field can state; measuring stops beyond it.
 constexpr std::uint64_t kMeasureLimit = std::numeric_limits<std::uint32_t>::max();
 
+// False, after the reader's warning, for bytes that are no container.
+bool Recognised(const modConvert::ReadResult& result) {
+    if (result.status != modConvert::ReadStatus::NotRecognized) return true;
+    PrintMessage(modConvert::NotRecognizedMessage, MessageIcon::Warning);
+    return false;
+}
+
 // Why the reader got no XML out of a recognised container.
 std::string Cause(const modConvert::ReadResult& result, const modConvert::PayloadFacts& facts) {
     if (result.status == modConvert::ReadStatus::TooLarge) {
@@ -86,9 +93,8 @@ int RunUnpack(const std::vector<std::string>& args) {
     const Arguments a = ParseArguments(args, {"-o"}, {}, 1, 1);
     modConvert::InitContainerCodec();
     const std::string bytes = modGen::ReadWholeFile(a.positional[0]);
-    TerminalUserInterface ui;
-    const modConvert::ReadResult result = modConvert::ReadContainer(bytes, ui);
-    if (result.status == modConvert::ReadStatus::NotRecognized) return ExitFailed;
+    const modConvert::ReadResult result = modConvert::ReadContainer(bytes);
+    if (!Recognised(result)) return ExitFailed;
     if (result.status != modConvert::ReadStatus::Decompressed) {
         const auto facts =
             modConvert::MeasurePayload(std::string_view(bytes).substr(modConvert::HeaderSize), kMeasureLimit);
@@ -126,9 +132,8 @@ int RunInfo(const std::vector<std::string>& args) {
               << (signatureRight ? "  right" : "  not recognized") << '\n';
     std::cout.flush();
 
-    TerminalUserInterface ui;
-    const modConvert::ReadResult result = modConvert::ReadContainer(bytes, ui);
-    if (result.status == modConvert::ReadStatus::NotRecognized) return ExitFailed;
+    const modConvert::ReadResult result = modConvert::ReadContainer(bytes);
+    if (!Recognised(result)) return ExitFailed;
 
     const std::string_view payload = view.substr(modConvert::HeaderSize);
     const auto facts = modConvert::MeasurePayload(payload, kMeasureLimit);

@@ -1,7 +1,6 @@
 #include "container/modConvert.h"
 
 #include "common/Errors.h"
-#include "common/modGen.h"
 
 #include <zlib.h>
 
@@ -100,12 +99,11 @@ std::string ReaderRoomText() {
     return digits;
 }
 
-ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterface& ui) {
+ReadResult ReadContainer(std::string_view containerBytes) {
     EnsureInitialised();
     ReadResult result;
     // A file shorter than the signature compares all its bytes, and so never matches.
     if (containerBytes.substr(0, ContainerSignature.size()) != ContainerSignature) {
-        ui.ShowMessage("Bin file type not recognized.", kestrune::MessageIcon::Warning);
         result.status = ReadStatus::NotRecognized;
         return result;
     }
@@ -123,14 +121,6 @@ ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterfac
         result.status = result.zlibStatus == Z_BUF_ERROR ? ReadStatus::TooLarge : ReadStatus::DamagedStream;
     }
     return result;
-}
-
-std::string BytesToXml(std::string_view containerBytes, kestrune::UserInterface& ui) {
-    return ReadContainer(containerBytes, ui).xml;
-}
-
-std::string BinToXml(const std::string& path, kestrune::UserInterface& ui) {
-    return BytesToXml(modGen::ReadWholeFile(path), ui);
 }
 
 std::string XmlToBin(std::string_view text) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "common/UserInterface.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -88,14 +86,13 @@ struct ReadResult {
     std::string xml;  // empty unless status is Decompressed
 };
 
-// BytesToXml with the reason for its result; raises error 5 for a signature without a whole header.
-ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterface& ui);
+// The XML of a container, or "" when the payload does not decompress or the
+// bytes are no container, with the reason; raises error 5 for a signature
+// without a whole header.
+ReadResult ReadContainer(std::string_view containerBytes);
 
-// The XML, or "" after "Bin file type not recognized." or when the payload does not decompress.
-std::string BytesToXml(std::string_view containerBytes, kestrune::UserInterface& ui);
-
-// BytesToXml of the whole file at path; file errors (53 ...) pass through.
-std::string BinToXml(const std::string& path, kestrune::UserInterface& ui);
+// The warning the fix run and the command line show for bytes that are no container.
+inline const std::string NotRecognizedMessage = "Bin file type not recognized.";
 
 // The container for the text; a zlib failure raises CompressFailed rather than give damaged bytes.
 std::string XmlToBin(std::string_view text);

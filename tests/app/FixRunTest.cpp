@@ -125,8 +125,7 @@ TEST_F(FixRunTest, ContainerRunWritesTheReportInOrderAndSavesTheFix) {
     // The backup is the file as it was; the container now holds the fix.
     EXPECT_EQ(ListFolder(configDir.path()), (std::vector<std::string>{"router.bin", "router_20060315143005.bak"}));
     EXPECT_EQ(ReadFile(configDir / "router_20060315143005.bak"), original);
-    FakeUserInterface quiet;
-    const std::string xml = modConvert::BinToXml(path, quiet);
+    const std::string xml = modConvert::ReadContainer(ReadFile(path)).xml;
     EXPECT_NE(xml.find("<remote_admin>\n      <enabled>0</enabled>"), std::string::npos);
     EXPECT_NE(xml.find("<ntp_server>time.provider-isp.net</ntp_server>"), std::string::npos);
     EXPECT_NE(xml.find("<rule><id>20</id><action>drop</action></rule>"), std::string::npos);
