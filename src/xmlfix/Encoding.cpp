@@ -186,11 +186,9 @@ void DecodeUnits(DecodedDocument& doc, std::string_view body, std::size_t width,
     }
 }
 
-}  // namespace
-
-DecodedDocument DecodeDocument(std::string bytes) {
-    DecodedDocument doc;
-    const std::string_view b(bytes);
+// The encoding the first bytes show (a byte order mark, or how "<" is
+// encoded), else Latin-1 where the declaration names it, else UTF-8.
+void DetectEncoding(std::string_view b, DecodedDocument& doc) {
     struct Mark {
         std::string_view bytes;
         DocumentEncoding encoding;
@@ -208,16 +206,22 @@ DecodedDocument DecodeDocument(std::string bytes) {
         {"\x00\x3C"sv, DocumentEncoding::Utf16BE, false},
         {"\x3C\x00"sv, DocumentEncoding::Utf16LE, false},
     };
-    bool matched = false;
     for (const auto& mark : marks) {
         if (StartsWith(b, mark.bytes)) {
             doc.encoding = mark.encoding;
             if (mark.isMark) doc.byteOrderMark = std::string(mark.bytes);
-            matched = true;
-            break;
+            return;
         }
     }
-    if (!matched && IsLatin1(DeclaredEncoding(b))) doc.encoding = DocumentEncoding::Latin1;
+    if (IsLatin1(DeclaredEncoding(b))) doc.encoding = DocumentEncoding::Latin1;
+}
+
+}  // namespace
+
+DecodedDocument DecodeDocument(std::string bytes) {
+    DecodedDocument doc;
+    const std::string_view b(bytes);
+    DetectEncoding(b, doc);
 
     const std::string_view body = b.substr(doc.byteOrderMark.size());
     switch (doc.encoding) {
