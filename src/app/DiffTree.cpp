@@ -31,7 +31,7 @@ Node NextOther(Node n) {
 
 bool IsElement(Node n) { return n.type() == pugi::node_element; }
 
-bool IsText(Node n) { return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata; }
+bool IsText(Node n) { return modXML::IsTextNode(n); }
 
 bool IsOther(Node n) { return !IsElement(n) && !IsText(n); }
 

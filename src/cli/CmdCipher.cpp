@@ -30,10 +30,6 @@ const char* const ShowUsage =
 
 namespace {
 
-bool StartsWith(const std::string& text, std::string_view prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "x" + std::string&&.
 std::string Quoted(const std::string& bytes) {
     std::string quoted(1, '"');
@@ -75,7 +71,7 @@ int RunEncrypt(const std::vector<std::string>& args) {
     if (!destination || destination->empty()) throw UsageError("encrypt needs -o FILE");
     const std::string& source = parsed.positional[0];
     const std::string plain = modGen::ReadWholeFile(source);
-    if (!StartsWith(plain, FixHeader)) {
+    if (!plain.starts_with(FixHeader)) {
         PrintMessage(source + " does not begin with \"[Router Fix]\" and CR LF; the window could not load it "
                               "once enciphered. Nothing written.",
                      MessageIcon::Critical);
@@ -103,7 +99,7 @@ int RunDecrypt(const std::vector<std::string>& args) {
     }
     clsBlowfish cipher;
     const std::string plain = DecipherFixText(text, cipher);
-    if (!StartsWith(plain, FixHeader)) {
+    if (!plain.starts_with(FixHeader)) {
         PrintMessage(std::string(FileCorruptedMessage), MessageIcon::Warning);
         return ExitFailed;
     }

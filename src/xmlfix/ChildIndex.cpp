@@ -2,15 +2,12 @@
 
 #include "xmlfix/PlainPath.h"
 #include "xmlfix/PreOrder.h"
+#include "xmlfix/modXML.h"
 
 #include <algorithm>
 
 namespace modXML::detail {
 namespace {
-
-bool IsText(const pugi::xml_node& node) {
-    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
-}
 
 // Calls f(value) for every value node has for the key's attribute or text:
 // only the first attribute of a name counts, as in the engine.
@@ -26,7 +23,7 @@ void ValuesOf(const pugi::xml_node& node, bool text, std::string_view attribute,
         return;
     }
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (IsText(child)) f(std::string_view(child.value()));
+        if (IsTextNode(child)) f(std::string_view(child.value()));
     }
 }
 

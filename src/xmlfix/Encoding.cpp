@@ -84,8 +84,6 @@ std::uint32_t ReadUnit(std::string_view s, std::size_t at, std::size_t width, bo
     return unit;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The value of encoding="..." in an XML declaration at the start of text,
@@ -96,7 +94,7 @@ struct Declared {
 };
 
 Declared DeclaredEncoding(std::string_view text) {
-    if (!StartsWith(text, "<?xml") || text.size() < 6 || !IsXmlSpace(text[5])) return {};
+    if (!text.starts_with("<?xml") || text.size() < 6 || !IsXmlSpace(text[5])) return {};
     const auto end = text.find("?>");
     if (end == std::string_view::npos) return {};
     const std::string_view declaration = text.substr(0, end);
@@ -207,7 +205,7 @@ void DetectEncoding(std::string_view b, DecodedDocument& doc) {
         {"\x3C\x00"sv, DocumentEncoding::Utf16LE, false},
     };
     for (const auto& mark : marks) {
-        if (StartsWith(b, mark.bytes)) {
+        if (b.starts_with(mark.bytes)) {
             doc.encoding = mark.encoding;
             if (mark.isMark) doc.byteOrderMark = std::string(mark.bytes);
             return;

@@ -11,7 +11,6 @@
 namespace modXML {
 namespace {
 
-using kestrune::ErrorNumber::XmlEncodingError;
 using kestrune::ErrorNumber::XmlInvalidName;
 using kestrune::ErrorNumber::XmlNothingToCreateUnder;
 using kestrune::ErrorNumber::XmlNotAnElement;

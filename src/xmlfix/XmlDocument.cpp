@@ -384,7 +384,7 @@ std::string detail::TreeText(const pugi::xml_node& element) {
     if (XmlDocument* doc = DocumentAccess::DocumentOf(element)) DocumentAccess::KeepWhitespace(*doc, element);
     std::string utf8;
     WalkPreOrder(element, [&](const pugi::xml_node& n, std::size_t depth) {
-        if (depth > 0 && (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata)) utf8 += n.value();
+        if (depth > 0 && IsTextNode(n)) utf8 += n.value();
         return true;
     });
     return utf8;
