@@ -49,7 +49,7 @@ get-extension-first-dot	src/common/modGen.cpp	s{name\.rfind\('\.'\)}{name.find('
 # the fix engine: its markers, paths and keys, the child index, the lean document, the encodings
 xmlfix-delete-element	src/xmlfix/ApplyFix.cpp	s{detail::RemoveElement\(node\);}{static_cast<void>(node);}g
 xmlfix-clear-marker	src/xmlfix/ApplyFix.cpp	s{value == ClearMarker \? std::string\(\) : value;}{value;}g
-xmlfix-create-then-set	src/xmlfix/ApplyFix.cpp	s{\n        Apply\(doc, path, attribute, value, label, false\);}{}g
+xmlfix-create-then-set	src/xmlfix/ApplyFix.cpp	s{\n    Apply\(doc, path, attribute, value, label, false\);}{}g
 xmlfix-keyed-match	src/xmlfix/Paths.cpp	s{"/id\[text\(\)='" \+ part\.key \+ "'\]"}{"/id"}g
 xmlfix-key-quote	src/xmlfix/Paths.cpp	s#if \(part\.key\.find\('\\''\) != std::string::npos\) \{#if (false) {#g
 xmlfix-nesting-key-level	src/xmlfix/Paths.cpp	s{\(steps\.back\(\)\.key\.empty\(\) \? 0 : 1\)}{0}g

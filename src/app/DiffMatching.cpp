@@ -1,5 +1,7 @@
 #include "app/DiffMatching.h"
 
+#include "xmlfix/PreOrder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -73,7 +75,7 @@ using Signatures = std::unordered_map<std::string, int>;
 
 Signatures SignaturesOf(Node e) {
     Signatures all;
-    for (Node n = e;;) {
+    modXML::WalkPreOrder(e, [&](Node n, std::size_t) {
         if (IsElement(n)) {
             std::string signature = n.name();
             for (const pugi::xml_attribute a : n.attributes()) {
@@ -81,14 +83,9 @@ Signatures SignaturesOf(Node e) {
             }
             ++all[signature.append(1, '\0').append(ContentOf(n))];
         }
-        if (n.first_child()) {
-            n = n.first_child();
-            continue;
-        }
-        while (n != e && !n.next_sibling()) n = n.parent();
-        if (n == e) return all;
-        n = n.next_sibling();
-    }
+        return true;
+    });
+    return all;
 }
 
 std::size_t Shared(const Signatures& x, const Signatures& y) {

@@ -1,5 +1,6 @@
 #include "app/DiffTree.h"
 
+#include "xmlfix/PreOrder.h"
 #include "xmlfix/modXML.h"
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 
 namespace kestrune::diff {
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool SameNode(Node x, Node y) {
     if (x.type() != y.type() || std::strcmp(x.name(), y.name()) != 0 || std::strcmp(x.value(), y.value()) != 0) {
@@ -32,7 +31,7 @@ Node NextOther(Node n) {
 
 bool IsElement(Node n) { return n.type() == pugi::node_element; }
 
-bool IsText(Node n) { return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata; }
+bool IsText(Node n) { return modXML::IsTextNode(n); }
 
 bool IsOther(Node n) { return !IsElement(n) && !IsText(n); }
 
@@ -47,7 +46,7 @@ std::string ContentOf(Node e) {
     bool content = false;
     for (Node n = e.first_child(); n && !content; n = n.next_sibling()) {
         const std::string_view value = IsText(n) ? n.value() : "";
-        content = !std::all_of(value.begin(), value.end(), IsSpace);
+        content = !std::all_of(value.begin(), value.end(), modXML::IsXmlSpace);
     }
     std::string text;
     if (!content) return text;
@@ -148,16 +147,10 @@ std::optional<std::string> KeyBytes(std::string_view key) {
 
 std::size_t CountElements(Node root) {
     std::size_t count = 0;
-    for (Node n = root; n;) {
+    modXML::WalkPreOrder(root, [&](Node n, std::size_t) {
         if (IsElement(n)) ++count;
-        if (n.first_child()) {
-            n = n.first_child();
-            continue;
-        }
-        while (n != root && !n.next_sibling()) n = n.parent();
-        if (n == root) break;
-        n = n.next_sibling();
-    }
+        return true;
+    });
     return count;
 }
 

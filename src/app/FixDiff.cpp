@@ -42,7 +42,8 @@ const std::string AbsentAttribute = "new";
 
 const std::string NotLatin1 = "it holds a character that Latin-1 lacks, and a fix file is Latin-1";
 const std::string HoldsLineBreak = "it holds CR LF, which would end the line of the fix file";
-const std::string MarkerValue = "its value is a lone \xA4 or \xA5, which a fix reads as a marker";
+const std::string MarkerValue =
+    "its value is a lone " + modXML::DeleteMarker + " or " + modXML::ClearMarker + ", which a fix reads as a marker";
 const std::string NoPath = "no path of the fix engine finds this element alone";
 const std::string OtherNodesDiffer = "a comment or processing instruction in it differs; a fix cannot make one";
 const std::string MixedText =

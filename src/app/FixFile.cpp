@@ -89,9 +89,7 @@ void LoadFixFile(const std::string& folder, const std::string& name, FixEntryLis
         // A fix that cannot be read or deciphered is no fix at all: say which
         // file and why, and leave the list empty as for a corrupted one.
         ResetEntries(entries);
-        ui.ShowMessage("The fix file " + path + " could not be loaded.\r\nError " + std::to_string(e.number()) +
-                           " - " + e.description(),
-                       MessageIcon::Warning);
+        ui.ShowMessage("The fix file " + path + " could not be loaded.\r\n" + e.message(), MessageIcon::Warning);
     }
 }
 

@@ -46,15 +46,6 @@ bool HasEntries(const FixEntryList& entries) {
     return std::any_of(entries.begin(), entries.end(), [](const FixEntry& e) { return !e.Path.empty(); });
 }
 
-// The save's checks read as the next run will, but quietly: what they find
-// becomes the run's error, not a message of the reader's own.
-class SilentInterface : public UserInterface {
-protected:
-    void DoShowMessage(const std::string&, MessageIcon, const std::string&) override {}
-    std::string DoChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
-    std::string DoAskForText(const std::string&, const std::string&) override { return {}; }
-};
-
 RunError NotVerified(const std::string& why) {
     return RunError(ErrorNumber::SaveNotVerified, why + "; nothing was saved");
 }
@@ -63,16 +54,16 @@ RunError NotVerified(const std::string& why) {
 // XML would be saved and never read again, and a packer fault would lose
 // the configuration.
 void VerifyContainer(const std::string& bytes, const std::string& xml) {
-    SilentInterface silent;
     modConvert::ReadResult read;
     try {
-        read = modConvert::ReadContainer(bytes, silent);
+        read = modConvert::ReadContainer(bytes);
     } catch (const RunError&) {
         read.status = modConvert::ReadStatus::DamagedStream;
     }
     if (read.status == modConvert::ReadStatus::TooLarge) {
         throw NotVerified("The fixed XML has " + std::to_string(xml.size()) +
-                          " bytes, more than the 66,203 bytes that can be read back from a config container");
+                          " bytes, more than the " + modConvert::ReaderRoomText() +
+                          " bytes that can be read back from a config container");
     }
     if (read.status != modConvert::ReadStatus::Decompressed || read.xml != xml) {
         throw NotVerified("The packed config container does not read back as the XML it was packed from");
@@ -191,9 +182,7 @@ RunOutcome FixRun::cmdDoAll_Click() {
 
         if (!OpenConfig()) {
             // Nothing of an earlier run may be applied or saved in its place.
-            ui_.ShowMessage("Error " + std::to_string(ErrorNumber::FileNotFound) + " - " +
-                                StandardDescription(ErrorNumber::FileNotFound),
-                            MessageIcon::Warning);
+            ui_.ShowMessage(RunError(ErrorNumber::FileNotFound).message(), MessageIcon::Warning);
             return RunOutcome::MissingFile;
         }
         if (!ConfigLoaded) return RunOutcome::NotLoaded;
@@ -204,11 +193,9 @@ RunOutcome FixRun::cmdDoAll_Click() {
         ui_.ShowMessage("The config file has been fixed!", MessageIcon::Information);
         return RunOutcome::Fixed;
     } catch (const RunError& e) {
-        ui_.ShowMessage("Error " + std::to_string(e.number()) + " - " + e.description(), MessageIcon::Warning);
+        ui_.ShowMessage(e.message(), MessageIcon::Warning);
     } catch (const std::bad_alloc&) {
-        ui_.ShowMessage("Error " + std::to_string(ErrorNumber::OutOfMemory) + " - " +
-                            StandardDescription(ErrorNumber::OutOfMemory),
-                        MessageIcon::Warning);
+        ui_.ShowMessage(RunError(ErrorNumber::OutOfMemory).message(), MessageIcon::Warning);
     }
     return RunOutcome::Failed;
 }
@@ -287,8 +274,7 @@ void FixRun::BackupConfig(const std::string& path) {
         // Two runs in one second: the backup already there is the older one,
         // nearer the original, and is kept without a word.
         if (e.number() == ErrorNumber::FileAlreadyExists) return;
-        ui_.ShowMessage("Backup Error " + std::to_string(e.number()) + " - " + e.description(),
-                        MessageIcon::Critical, "Backing up config...");
+        ui_.ShowMessage("Backup " + e.message(), MessageIcon::Critical, "Backing up config...");
     }
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "common/SafeWrite.h"
+#include "common/modGen.h"
 
 #include <cstdio>
 #include <iostream>
@@ -36,9 +37,7 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
 }
 
 std::pair<std::string, std::string> SplitPath(const std::string& path, const std::string& defaultFolder) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {defaultFolder, path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+    return {modGen::FolderPart(path).value_or(defaultFolder), modGen::NamePart(path)};
 }
 
 void WriteOutput(const std::optional<std::string>& destination, const std::string& bytes, const std::string& source) {

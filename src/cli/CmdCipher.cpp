@@ -2,7 +2,9 @@
 
 #include "app/FixFile.h"
 #include "cli/Cli.h"
+#include "common/Latin1.h"
 #include "common/modGen.h"
+#include "xmlfix/modXML.h"
 
 #include <cstdio>
 #include <iostream>
@@ -28,10 +30,6 @@ const char* const ShowUsage =
 
 namespace {
 
-bool StartsWith(const std::string& text, std::string_view prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "x" + std::string&&.
 std::string Quoted(const std::string& bytes) {
     std::string quoted(1, '"');
@@ -41,8 +39,8 @@ std::string Quoted(const std::string& bytes) {
 }
 
 std::string VisibleValue(const std::string& value) {
-    if (value == "\xA4") return "<delete>";
-    if (value == "\xA5") return "<clear>";
+    if (value == modXML::DeleteMarker) return "<delete>";
+    if (value == modXML::ClearMarker) return "<clear>";
     return Quoted(value);
 }
 
@@ -60,11 +58,8 @@ std::string VisibleText(const std::string& bytes) {
             out += "\\x";
             out += hex[b >> 4];
             out += hex[b & 0xF];
-        } else if (b < 0x80) {
-            out += c;
         } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
+            out += Latin1ToUtf8(std::string_view(&c, 1));
         }
     }
     return out;
@@ -76,7 +71,7 @@ int RunEncrypt(const std::vector<std::string>& args) {
     if (!destination || destination->empty()) throw UsageError("encrypt needs -o FILE");
     const std::string& source = parsed.positional[0];
     const std::string plain = modGen::ReadWholeFile(source);
-    if (!StartsWith(plain, FixHeader)) {
+    if (!plain.starts_with(FixHeader)) {
         PrintMessage(source + " does not begin with \"[Router Fix]\" and CR LF; the window could not load it "
                               "once enciphered. Nothing written.",
                      MessageIcon::Critical);
@@ -104,7 +99,7 @@ int RunDecrypt(const std::vector<std::string>& args) {
     }
     clsBlowfish cipher;
     const std::string plain = DecipherFixText(text, cipher);
-    if (!StartsWith(plain, FixHeader)) {
+    if (!plain.starts_with(FixHeader)) {
         PrintMessage(std::string(FileCorruptedMessage), MessageIcon::Warning);
         return ExitFailed;
     }

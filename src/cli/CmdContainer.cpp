@@ -45,13 +45,20 @@ namespace {
 // The most a header field can state; measuring stops beyond it.
 constexpr std::uint64_t kMeasureLimit = std::numeric_limits<std::uint32_t>::max();
 
+// False, after the reader's warning, for bytes that are no container.
+bool Recognised(const modConvert::ReadResult& result) {
+    if (result.status != modConvert::ReadStatus::NotRecognized) return true;
+    PrintMessage(modConvert::NotRecognizedMessage, MessageIcon::Warning);
+    return false;
+}
+
 // Why the reader got no XML out of a recognised container.
 std::string Cause(const modConvert::ReadResult& result, const modConvert::PayloadFacts& facts) {
     if (result.status == modConvert::ReadStatus::TooLarge) {
         if (facts.overLimit) return "its XML is larger than " + std::to_string(kMeasureLimit) + " bytes";
         if (facts.intact) {
             return "its XML has " + std::to_string(facts.xmlSize) +
-                   " bytes, more than the 66,203 bytes the reader has room for";
+                   " bytes, more than the " + modConvert::ReaderRoomText() + " bytes the reader has room for";
         }
     }
     if (!facts.problem.empty()) return facts.problem;
@@ -86,9 +93,8 @@ int RunUnpack(const std::vector<std::string>& args) {
     const Arguments a = ParseArguments(args, {"-o"}, {}, 1, 1);
     modConvert::InitContainerCodec();
     const std::string bytes = modGen::ReadWholeFile(a.positional[0]);
-    TerminalUserInterface ui;
-    const modConvert::ReadResult result = modConvert::ReadContainer(bytes, ui);
-    if (result.status == modConvert::ReadStatus::NotRecognized) return ExitFailed;
+    const modConvert::ReadResult result = modConvert::ReadContainer(bytes);
+    if (!Recognised(result)) return ExitFailed;
     if (result.status != modConvert::ReadStatus::Decompressed) {
         const auto facts =
             modConvert::MeasurePayload(std::string_view(bytes).substr(modConvert::HeaderSize), kMeasureLimit);
@@ -108,7 +114,7 @@ int RunPack(const std::vector<std::string>& args) {
     const std::string bin = modConvert::XmlToBin(xml);
     if (xml.size() > modConvert::ReaderRoom) {
         PrintMessage("The XML has " + std::to_string(xml.size()) +
-                         " bytes, more than the 66,203 bytes that unpack can read back.",
+                         " bytes, more than the " + modConvert::ReaderRoomText() + " bytes that unpack can read back.",
                      MessageIcon::Warning);
     }
     WriteOutput(destination, bin, a.positional[0]);
@@ -126,9 +132,8 @@ int RunInfo(const std::vector<std::string>& args) {
               << (signatureRight ? "  right" : "  not recognized") << '\n';
     std::cout.flush();
 
-    TerminalUserInterface ui;
-    const modConvert::ReadResult result = modConvert::ReadContainer(bytes, ui);
-    if (result.status == modConvert::ReadStatus::NotRecognized) return ExitFailed;
+    const modConvert::ReadResult result = modConvert::ReadContainer(bytes);
+    if (!Recognised(result)) return ExitFailed;
 
     const std::string_view payload = view.substr(modConvert::HeaderSize);
     const auto facts = modConvert::MeasurePayload(payload, kMeasureLimit);

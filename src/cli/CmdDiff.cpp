@@ -43,15 +43,18 @@ bool IsContainerPath(const std::string& path) {
 // The XML text of a configuration as the fix run reads it: a .bin file
 // through the container reader, any other file as it is. Empty, with the
 // reason in why, when there is none.
-std::string ConfigurationText(const std::string& path, UserInterface& ui, std::string& why) {
+std::string ConfigurationText(const std::string& path, std::string& why) {
     std::string bytes = modGen::ReadWholeFile(path);
     if (!IsContainerPath(path)) return bytes;
-    const modConvert::ReadResult read = modConvert::ReadContainer(bytes, ui);
+    const modConvert::ReadResult read = modConvert::ReadContainer(bytes);
     switch (read.status) {
     case modConvert::ReadStatus::Decompressed: return read.xml;
-    case modConvert::ReadStatus::NotRecognized: why = "it is not a config container"; break;
+    case modConvert::ReadStatus::NotRecognized:
+        PrintMessage(modConvert::NotRecognizedMessage, MessageIcon::Warning);
+        why = "it is not a config container";
+        break;
     case modConvert::ReadStatus::TooLarge:
-        why = "its XML is larger than the 66,203 bytes the reader has room for";
+        why = "its XML is larger than the " + modConvert::ReaderRoomText() + " bytes the reader has room for";
         break;
     case modConvert::ReadStatus::DamagedStream: why = "its payload does not decompress"; break;
     }
@@ -60,10 +63,9 @@ std::string ConfigurationText(const std::string& path, UserInterface& ui, std::s
 
 // Loads the configuration at path into doc; false after saying why not.
 bool LoadConfiguration(const std::string& role, const std::string& path, modXML::XmlDocument& doc) {
-    TerminalUserInterface ui;
     std::string why;
     try {
-        const std::string text = ConfigurationText(path, ui, why);
+        const std::string text = ConfigurationText(path, why);
         if (why.empty()) {
             const modXML::ParseOutcome outcome = doc.Parse(text);
             if (!outcome.ok) {
@@ -71,7 +73,7 @@ bool LoadConfiguration(const std::string& role, const std::string& path, modXML:
             }
         }
     } catch (const RunError& e) {
-        why = "Error " + std::to_string(e.number()) + " - " + e.description();
+        why = e.message();
     }
     if (why.empty()) return true;
     PrintMessage("Cannot read " + role + " " + path + ": " + why, MessageIcon::Critical);

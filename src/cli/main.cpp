@@ -90,8 +90,7 @@ int main(int argc, char** argv) {
                   << " --help'\n";
         return kestrune::cli::ExitUsage;
     } catch (const kestrune::RunError& e) {
-        kestrune::cli::PrintMessage("Error " + std::to_string(e.number()) + " - " + e.description(),
-                                    kestrune::MessageIcon::Critical);
+        kestrune::cli::PrintMessage(e.message(), kestrune::MessageIcon::Critical);
         return kestrune::cli::ExitFailed;
     } catch (const std::exception& e) {
         kestrune::cli::PrintMessage(e.what(), kestrune::MessageIcon::Critical);

@@ -1,5 +1,7 @@
 #include "common/Errors.h"
 
+#include "common/modGen.h"
+
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -28,15 +30,16 @@ RunError::RunError(std::int32_t number, const std::string& description)
 
 RunError::RunError(std::int32_t number) : RunError(number, StandardDescription(number)) {}
 
+std::string RunError::message() const { return "Error " + std::to_string(number_) + " - " + what(); }
+
 namespace {
 
 // ENOENT means "file not found" only when the folder it should be in exists.
 bool ParentFolderExists(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return true;
-    const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+    const std::optional<std::string> parent = modGen::FolderPart(path);
+    if (!parent) return true;
     struct stat st {};
-    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(parent->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace

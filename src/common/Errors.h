@@ -8,8 +8,9 @@
 namespace kestrune {
 
 // The one table of error numbers. A run that fails shows
-// "Error " + number + " - " + description, so users and their notes know
-// these numbers; the low ones keep the classic runtime's meanings.
+// "Error " + number + " - " + description (RunError::message), so users
+// and their notes know these numbers: a number, once given a meaning,
+// keeps it.
 namespace ErrorNumber {
 inline constexpr std::int32_t InvalidArgument = 5;        // "Invalid procedure call or argument"
 inline constexpr std::int32_t OutOfMemory = 7;            // "Out of memory"
@@ -24,8 +25,9 @@ inline constexpr std::int32_t PermissionDenied = 70;      // "Permission denied"
 inline constexpr std::int32_t PathFileAccessError = 75;   // "Path/File access error"
 inline constexpr std::int32_t PathNotFound = 76;          // "Path not found"
 
-// Errors the program defines itself carry the component-defined base
-// (0x80040000); the cipher's two errors use the base itself.
+// Errors the program defines itself are numbered from 0x80040000 (a
+// negative number as it is shown), far from the standard ones; the
+// cipher's two errors use the base itself.
 inline constexpr std::int32_t ComponentBase = -2147221504;
 
 // The XML engine's own errors, above the base.
@@ -47,8 +49,8 @@ inline constexpr std::int32_t ContainerTooLarge = ComponentBase + 0x202;  // a s
 inline constexpr std::int32_t SaveNotVerified = ComponentBase + 0x301;
 }  // namespace ErrorNumber
 
-// The description the classic runtime gives a standard error number, or an
-// empty text for a number it does not describe.
+// The description that goes with a standard error number of the table, or an
+// empty text for any other number.
 std::string StandardDescription(std::int32_t number);
 
 // An error that ends an operation: a number from the table and a description.
@@ -60,6 +62,8 @@ public:
 
     std::int32_t number() const noexcept { return number_; }
     std::string description() const { return what(); }
+    // "Error N - description": the line a failed run shows the user.
+    std::string message() const;
 
 private:
     std::int32_t number_;

@@ -1,6 +1,7 @@
 #include "common/SafeWrite.h"
 
 #include "common/Errors.h"
+#include "common/modGen.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,21 +23,12 @@ bool detail::TryUnnamedFiles = true;
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+std::string FolderOf(const std::string& path) { return modGen::FolderPart(path).value_or("."); }
 
 // Hidden, and named after the target, so that a leftover is easy to
 // recognise.
 std::string TemporaryPrefix(const std::string& target) {
-    return FolderOf(target) + "/." + NameOf(target) + ".kestrune-";
+    return FolderOf(target) + "/." + modGen::NamePart(target) + ".kestrune-";
 }
 
 std::string RandomSuffix() {

@@ -48,6 +48,17 @@ std::string GetExtension(std::string_view path) {
     return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot + 1));
 }
 
+std::optional<std::string> FolderPart(std::string_view path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    return std::string(slash == 0 ? "/" : path.substr(0, slash));
+}
+
+std::string NamePart(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 std::string AddBackslash(std::string_view path) {
     std::string result(path);
     if (result.empty() || result.back() != '/') result.push_back('/');

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,13 @@ std::string GetField(std::string_view text, std::string_view separator, std::int
 // the last "/" or "\"), letter case kept; empty when that component has no
 // dot or ends in one.
 std::string GetExtension(std::string_view path);
+
+// The folder part of path: what comes before its last "/", or "/" for a
+// name right below the root; nothing when path has no "/".
+std::optional<std::string> FolderPart(std::string_view path);
+
+// The name part of path: what comes after its last "/", or all of it.
+std::string NamePart(std::string_view path);
 
 // The folder path ended by this platform's folder separator, "/".
 std::string AddBackslash(std::string_view path);

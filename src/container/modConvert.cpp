@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace modConvert {
@@ -94,12 +95,17 @@ int UncompressData(std::string& data, std::int32_t expectedSize) {
     return status;
 }
 
-ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterface& ui) {
+std::string ReaderRoomText() {
+    std::string digits = std::to_string(ReaderRoom);
+    for (std::size_t end = digits.size(); end > 3; end -= 3) digits.insert(end - 3, ",");
+    return digits;
+}
+
+ReadResult ReadContainer(std::string_view containerBytes) {
     EnsureInitialised();
     ReadResult result;
     // A file shorter than the signature compares all its bytes, and so never matches.
     if (containerBytes.substr(0, ContainerSignature.size()) != ContainerSignature) {
-        ui.ShowMessage("Bin file type not recognized.", kestrune::MessageIcon::Warning);
         result.status = ReadStatus::NotRecognized;
         return result;
     }
@@ -119,12 +125,10 @@ ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterfac
     return result;
 }
 
-std::string BytesToXml(std::string_view containerBytes, kestrune::UserInterface& ui) {
-    return ReadContainer(containerBytes, ui).xml;
-}
-
 std::string BinToXml(const std::string& path, kestrune::UserInterface& ui) {
-    return BytesToXml(modGen::ReadWholeFile(path), ui);
+    ReadResult read = ReadContainer(modGen::ReadWholeFile(path));
+    if (read.status == ReadStatus::NotRecognized) ui.ShowMessage(NotRecognizedMessage, kestrune::MessageIcon::Warning);
+    return std::move(read.xml);
 }
 
 std::string XmlToBin(std::string_view text) {

@@ -28,6 +28,8 @@ inline constexpr std::size_t HeaderSize = 20;
 
 // The reader's output room: the XML of a container must not be larger.
 inline constexpr std::size_t ReaderRoom = 66203;
+// ReaderRoom as messages write it, digits grouped by commas: "66,203".
+std::string ReaderRoomText();
 
 // Start-up calls it once; the reader and writer call it themselves if start-up has not.
 void InitContainerCodec();
@@ -86,13 +88,17 @@ struct ReadResult {
     std::string xml;  // empty unless status is Decompressed
 };
 
-// BytesToXml with the reason for its result; raises error 5 for a signature without a whole header.
-ReadResult ReadContainer(std::string_view containerBytes, kestrune::UserInterface& ui);
+// The XML of a container, or "" when the payload does not decompress or the
+// bytes are no container, with the reason; raises error 5 for a signature
+// without a whole header.
+ReadResult ReadContainer(std::string_view containerBytes);
 
-// The XML, or "" after "Bin file type not recognized." or when the payload does not decompress.
-std::string BytesToXml(std::string_view containerBytes, kestrune::UserInterface& ui);
+// The warning shown for bytes that are no container.
+inline const std::string NotRecognizedMessage = "Bin file type not recognized.";
 
-// BytesToXml of the whole file at path; file errors (53 ...) pass through.
+// The XML of the container file at path, as ReadContainer reads it, after
+// showing NotRecognizedMessage when the file is no container; file errors
+// (53 ...) pass through.
 std::string BinToXml(const std::string& path, kestrune::UserInterface& ui);
 
 // The container for the text; a zlib failure raises CompressFailed rather than give damaged bytes.

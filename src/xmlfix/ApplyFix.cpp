@@ -40,42 +40,39 @@ bool EqualIgnoringCase(std::string_view treeText, const std::string& value) {
 namespace {
 
 void Apply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
-           const std::string& label, bool mayCreate) {
-    pugi::xml_node node;
-    FindNode(doc, node, path);
-    if (!node) {
-        if (!mayCreate) {
-            throw XmlError(kestrune::ErrorNumber::XmlPathNotCreated,
-                           "The path " + path + " is still not found after its missing steps were created");
-        }
-        JustCreated = true;
-        struct ResetJustCreated {
-            ~ResetJustCreated() { JustCreated = false; }
-        } reset;
-        std::string prefix;
-        pugi::xml_node parent = FindDeepestNode(doc, path, prefix);
-        CreatePath(doc, parent, path, prefix);
-        Apply(doc, path, attribute, value, label, false);
+           const std::string& label, bool mayCreate);
+
+// The entry's path is missing: its steps are created, and the entry is
+// applied once more, to what they made.
+void CreateAndApply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
+                    const std::string& label) {
+    JustCreated = true;
+    struct ResetJustCreated {
+        ~ResetJustCreated() { JustCreated = false; }
+    } reset;
+    std::string prefix;
+    pugi::xml_node parent = FindDeepestNode(doc, path, prefix);
+    CreatePath(doc, parent, path, prefix);
+    Apply(doc, path, attribute, value, label, false);
+}
+
+void Delete(pugi::xml_node node, const std::string& path, const std::string& attribute, const std::string& label) {
+    if (!attribute.empty()) {
+        RemoveAttribute(node, attribute);
+        ReportChange("Deleting " + attribute + " of " + path, "Deleting " + label);
         return;
     }
-
-    if (value == DeleteMarker) {
-        if (attribute.empty()) {
-            if (node.parent().type() != pugi::node_element) {
-                throw XmlError(kestrune::ErrorNumber::XmlNoParentElement,
-                               "Cannot delete " + path + ": the root element has no parent element");
-            }
-            detail::RemoveElement(node);
-            ReportChange("Deleting " + path, "Deleting " + label);
-        } else {
-            RemoveAttribute(node, attribute);
-            ReportChange("Deleting " + attribute + " of " + path, "Deleting " + label);
-        }
-        return;
+    if (node.parent().type() != pugi::node_element) {
+        throw XmlError(kestrune::ErrorNumber::XmlNoParentElement,
+                       "Cannot delete " + path + ": the root element has no parent element");
     }
-    if (value == ClearMarker && JustCreated) return;
+    detail::RemoveElement(node);
+    ReportChange("Deleting " + path, "Deleting " + label);
+}
 
-    const std::string newValue = value == ClearMarker ? std::string() : value;
+// A value equal to what is there but for letter case is left as it is.
+void SetValue(pugi::xml_node node, const std::string& path, const std::string& attribute, const std::string& newValue,
+              const std::string& label) {
     if (attribute.empty()) {
         if (EqualIgnoringCase(detail::TreeText(node), newValue)) {
             ReportChange("Skipping change to " + path, "Skipping change to " + label);
@@ -97,6 +94,25 @@ void Apply(XmlDocument& doc, const std::string& path, const std::string& attribu
     }
 }
 
+void Apply(XmlDocument& doc, const std::string& path, const std::string& attribute, const std::string& value,
+           const std::string& label, bool mayCreate) {
+    pugi::xml_node node;
+    FindNode(doc, node, path);
+    if (!node) {
+        if (!mayCreate) {
+            throw XmlError(kestrune::ErrorNumber::XmlPathNotCreated,
+                           "The path " + path + " is still not found after its missing steps were created");
+        }
+        CreateAndApply(doc, path, attribute, value, label);
+    } else if (value == DeleteMarker) {
+        Delete(node, path, attribute, label);
+    } else if (value != ClearMarker || !JustCreated) {
+        // Clearing what was just created leaves it empty as it is.
+        const std::string newValue = value == ClearMarker ? std::string() : value;
+        SetValue(node, path, attribute, newValue, label);
+    }
+}
+
 }  // namespace
 
 void ReportChange(const std::string& verboseLine, const std::string& plainLine) {
@@ -114,11 +130,7 @@ void ApplyFixEntry(XmlDocument& doc, const std::string& path, const std::string&
                            "Cannot set " + attribute + " of " + path + ": \"" + attribute +
                                "\" is not a valid attribute name");
         }
-        if (const auto bad = detail::ForbiddenCharacter(value)) {
-            throw XmlError(kestrune::ErrorNumber::XmlEncodingError, "Cannot set " + path + ": the value holds character " +
-                                                                        std::to_string(*bad) +
-                                                                        ", which XML cannot hold");
-        }
+        detail::RequireXmlCharacters(value, "Cannot set " + path + ": the value");
     }
     Apply(doc, path, attribute, value, label, true);
 }

@@ -1,15 +1,13 @@
 #include "xmlfix/ChildIndex.h"
 
 #include "xmlfix/PlainPath.h"
+#include "xmlfix/PreOrder.h"
+#include "xmlfix/modXML.h"
 
 #include <algorithm>
 
 namespace modXML::detail {
 namespace {
-
-bool IsText(const pugi::xml_node& node) {
-    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
-}
 
 // Calls f(value) for every value node has for the key's attribute or text:
 // only the first attribute of a name counts, as in the engine.
@@ -25,7 +23,7 @@ void ValuesOf(const pugi::xml_node& node, bool text, std::string_view attribute,
         return;
     }
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (IsText(child)) f(std::string_view(child.value()));
+        if (IsTextNode(child)) f(std::string_view(child.value()));
     }
 }
 
@@ -125,16 +123,10 @@ void ChildIndex::ForGroupsOf(const pugi::xml_node& member, bool viaOnly, F f) {
 // Groups of parents that leave the tree, or lose their children, would
 // otherwise outlive them under an address the tree may give a new node.
 void ChildIndex::Forget(const pugi::xml_node& subtree) {
-    for (pugi::xml_node n = subtree;;) {
+    WalkPreOrder(subtree, [&](const pugi::xml_node& n, std::size_t) {
         if (n.type() == pugi::node_element) parents_.erase(n.internal_object());
-        if (n.first_child()) {
-            n = n.first_child();
-            continue;
-        }
-        while (n != subtree && !n.next_sibling()) n = n.parent();
-        if (n == subtree) return;
-        n = n.next_sibling();
-    }
+        return true;
+    });
 }
 
 // A change to an element changes the keys it has as a member of its

@@ -84,10 +84,6 @@ std::uint32_t ReadUnit(std::string_view s, std::size_t at, std::size_t width, bo
     return unit;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The value of encoding="..." in an XML declaration at the start of text,
@@ -98,17 +94,17 @@ struct Declared {
 };
 
 Declared DeclaredEncoding(std::string_view text) {
-    if (!StartsWith(text, "<?xml") || text.size() < 6 || !IsSpace(text[5])) return {};
+    if (!text.starts_with("<?xml") || text.size() < 6 || !IsXmlSpace(text[5])) return {};
     const auto end = text.find("?>");
     if (end == std::string_view::npos) return {};
     const std::string_view declaration = text.substr(0, end);
     auto pos = declaration.find("encoding");
     if (pos == std::string_view::npos) return {};
     pos += 8;
-    while (pos < declaration.size() && IsSpace(declaration[pos])) ++pos;
+    while (pos < declaration.size() && IsXmlSpace(declaration[pos])) ++pos;
     if (pos >= declaration.size() || declaration[pos] != '=') return {};
     ++pos;
-    while (pos < declaration.size() && IsSpace(declaration[pos])) ++pos;
+    while (pos < declaration.size() && IsXmlSpace(declaration[pos])) ++pos;
     if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\'')) return {};
     const auto close = declaration.find(declaration[pos], pos + 1);
     if (close == std::string_view::npos) return {};
@@ -188,11 +184,9 @@ void DecodeUnits(DecodedDocument& doc, std::string_view body, std::size_t width,
     }
 }
 
-}  // namespace
-
-DecodedDocument DecodeDocument(std::string bytes) {
-    DecodedDocument doc;
-    const std::string_view b(bytes);
+// The encoding the first bytes show (a byte order mark, or how "<" is
+// encoded), else Latin-1 where the declaration names it, else UTF-8.
+void DetectEncoding(std::string_view b, DecodedDocument& doc) {
     struct Mark {
         std::string_view bytes;
         DocumentEncoding encoding;
@@ -210,16 +204,22 @@ DecodedDocument DecodeDocument(std::string bytes) {
         {"\x00\x3C"sv, DocumentEncoding::Utf16BE, false},
         {"\x3C\x00"sv, DocumentEncoding::Utf16LE, false},
     };
-    bool matched = false;
     for (const auto& mark : marks) {
-        if (StartsWith(b, mark.bytes)) {
+        if (b.starts_with(mark.bytes)) {
             doc.encoding = mark.encoding;
             if (mark.isMark) doc.byteOrderMark = std::string(mark.bytes);
-            matched = true;
-            break;
+            return;
         }
     }
-    if (!matched && IsLatin1(DeclaredEncoding(b))) doc.encoding = DocumentEncoding::Latin1;
+    if (IsLatin1(DeclaredEncoding(b))) doc.encoding = DocumentEncoding::Latin1;
+}
+
+}  // namespace
+
+DecodedDocument DecodeDocument(std::string bytes) {
+    DecodedDocument doc;
+    const std::string_view b(bytes);
+    DetectEncoding(b, doc);
 
     const std::string_view body = b.substr(doc.byteOrderMark.size());
     switch (doc.encoding) {

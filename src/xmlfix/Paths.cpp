@@ -11,7 +11,6 @@
 namespace modXML {
 namespace {
 
-using kestrune::ErrorNumber::XmlEncodingError;
 using kestrune::ErrorNumber::XmlInvalidName;
 using kestrune::ErrorNumber::XmlNothingToCreateUnder;
 using kestrune::ErrorNumber::XmlNotAnElement;
@@ -204,10 +203,7 @@ void CreatePath(XmlDocument& doc, pugi::xml_node& parent, const std::string& pat
         if (!IsValidXmlName(step.name)) {
             throw XmlError(XmlInvalidName, "Cannot create " + path + ": \"" + step.name + "\" is not a valid element name");
         }
-        if (const auto bad = detail::ForbiddenCharacter(step.key)) {
-            throw XmlError(XmlEncodingError, "Cannot create " + path + ": the key holds character " +
-                                                 std::to_string(*bad) + ", which XML cannot hold");
-        }
+        detail::RequireXmlCharacters(step.key, "Cannot create " + path + ": the key");
     }
     for (const Step& step : steps) {
         parent = AppendElement(parent, step.name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xmlfix/SourceText.h"
+#include "xmlfix/modXML.h"
 
 #include <pugixml.hpp>
 
@@ -18,9 +19,6 @@ namespace modXML::detail {
 
 // The deepest nesting of elements a loaded document may have (the tree library recurses on subtrees).
 inline constexpr std::size_t MaxElementDepth = 1000;
-
-// True for the characters XML counts as white space.
-inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Where the nodes of a tree lie in the text it was parsed from, so that
 // unchanged parts are written back as their original bytes.

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 // Helpers shared by the engine's source files.
@@ -30,8 +29,9 @@ inline kestrune::RunError XmlError(std::int32_t number, const std::string& descr
 // Raises XmlNoDocument unless doc holds a document.
 void RequireLoaded(const XmlDocument& doc);
 
-// The first control character of bytes that XML cannot hold (all but tab, LF and CR), or nothing.
-std::optional<unsigned char> ForbiddenCharacter(const std::string& bytes);
+// Raises XmlEncodingError, "<subject> holds character N, which XML cannot
+// hold", for the first control character of bytes but tab, LF and CR.
+void RequireXmlCharacters(const std::string& bytes, const std::string& subject);
 
 // The element that path matched, or none; any other kind of node raises XmlNotAnElement.
 pugi::xml_node ElementOf(const pugi::xpath_node& match, const std::string& path);

@@ -4,6 +4,7 @@
 #include "xmlfix/ChildIndex.h"
 #include "xmlfix/Encoding.h"
 #include "xmlfix/PlainPath.h"
+#include "xmlfix/PreOrder.h"
 #include "xmlfix/SourceLayout.h"
 #include "xmlfix/SourceText.h"
 #include "xmlfix/Tree.h"
@@ -55,22 +56,12 @@ std::size_t InputOffset(DocumentEncoding encoding, std::size_t markSize, std::si
 
 // The first element nested deeper than MaxElementDepth, or none.
 pugi::xml_node TooDeepElement(const pugi::xml_document& dom) {
-    using detail::MaxElementDepth;
-    std::size_t depth = 1;
-    for (pugi::xml_node n = dom.first_child(); n;) {
-        if (depth > MaxElementDepth && n.type() == pugi::node_element) return n;
-        if (n.first_child()) {
-            n = n.first_child();
-            ++depth;
-            continue;
-        }
-        while (n && !n.next_sibling()) {
-            n = n.parent();
-            --depth;
-        }
-        if (n) n = n.next_sibling();
-    }
-    return {};
+    pugi::xml_node found;
+    WalkPreOrder(dom, [&](const pugi::xml_node& n, std::size_t depth) {
+        if (depth > detail::MaxElementDepth && n.type() == pugi::node_element) found = n;
+        return !found;
+    });
+    return found;
 }
 
 // Parses text, decoded from a document read as decoded says, where it is,
@@ -135,7 +126,7 @@ bool SeesWhitespace(const detail::PlainPath& path) {
     for (const detail::PlainStep& step : path.steps) {
         for (const detail::PlainCondition& condition : step.conditions) {
             if (condition.text && !condition.value.empty() &&
-                std::all_of(condition.value.begin(), condition.value.end(), detail::IsXmlSpace)) {
+                std::all_of(condition.value.begin(), condition.value.end(), IsXmlSpace)) {
                 return true;
             }
         }
@@ -170,10 +161,7 @@ pugi::xpath_node SelectWith(const pugi::xml_node& context, const std::string& pa
 }
 
 void RequireValue(const std::string& value, const std::string& what) {
-    if (const auto bad = detail::ForbiddenCharacter(value)) {
-        throw XmlError(XmlEncodingError, "The value for " + what + " holds character " + std::to_string(*bad) +
-                                             ", which XML cannot hold");
-    }
+    detail::RequireXmlCharacters(value, "The value for " + what);
 }
 
 }  // namespace
@@ -190,12 +178,14 @@ void RequireLoaded(const XmlDocument& doc) {
     if (!doc.IsLoaded()) throw XmlError(XmlNoDocument, "No XML document is loaded");
 }
 
-std::optional<unsigned char> ForbiddenCharacter(const std::string& bytes) {
+void RequireXmlCharacters(const std::string& bytes, const std::string& subject) {
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return b;
+        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') {
+            throw XmlError(XmlEncodingError,
+                           subject + " holds character " + std::to_string(b) + ", which XML cannot hold");
+        }
     }
-    return std::nullopt;
 }
 
 XmlDocument* DocumentAccess::DocumentOf(const pugi::xml_node& node) {
@@ -393,15 +383,10 @@ pugi::xml_node detail::ElementOf(const pugi::xpath_node& match, const std::strin
 std::string detail::TreeText(const pugi::xml_node& element) {
     if (XmlDocument* doc = DocumentAccess::DocumentOf(element)) DocumentAccess::KeepWhitespace(*doc, element);
     std::string utf8;
-    for (pugi::xml_node n = element.first_child(); n && n != element;) {
-        if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) utf8 += n.value();
-        if (n.first_child()) {
-            n = n.first_child();
-            continue;
-        }
-        while (n != element && !n.next_sibling()) n = n.parent();
-        if (n != element) n = n.next_sibling();
-    }
+    WalkPreOrder(element, [&](const pugi::xml_node& n, std::size_t depth) {
+        if (depth > 0 && IsTextNode(n)) utf8 += n.value();
+        return true;
+    });
     return utf8;
 }
 

@@ -130,6 +130,14 @@ void RemoveAttribute(pugi::xml_node element, const std::string& name);
 // Appends a new element named name as parent's last child.
 pugi::xml_node AppendElement(pugi::xml_node parent, const std::string& name);
 
+// True for a node of text: character data or a CDATA section.
+inline bool IsTextNode(const pugi::xml_node& node) {
+    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
+}
+
+// True for the characters XML counts as white space.
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // True when name is an XML 1.0 name made of Latin-1 characters.
 bool IsValidXmlName(const std::string& name);
 

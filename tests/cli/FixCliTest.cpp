@@ -172,10 +172,7 @@ TEST_F(FixCli, EntitiesAreNeitherExpandedNorFetchedThroughTheWholeRun) {
 
             EXPECT_EQ(r.exitCode, 0) << r.err;
             std::string saved = ReadFile(path);
-            if (bin) {
-                kestrune::test::FakeUserInterface ui;
-                saved = modConvert::BytesToXml(saved, ui);
-            }
+            if (bin) saved = modConvert::ReadContainer(saved).xml;
             // The declarations and the reference stay as they were; only the fix changed anything.
             EXPECT_NE(saved.find(c.doctype), std::string::npos);
             EXPECT_NE(saved.find("<model>" + c.reference + "</model>"), std::string::npos);

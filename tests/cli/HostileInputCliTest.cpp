@@ -86,8 +86,7 @@ protected:
         if (r.exitCode == 1) {
             EXPECT_TRUE(after == config) << "a failed run changed the configuration\n" << r.err;
         } else if (configName.ends_with(".bin")) {
-            kestrune::test::FakeUserInterface ui;
-            EXPECT_EQ(modConvert::ReadContainer(after, ui).status, modConvert::ReadStatus::Decompressed);
+            EXPECT_EQ(modConvert::ReadContainer(after).status, modConvert::ReadStatus::Decompressed);
         }
         for (const auto& name : ListFolder(configDir.path())) {
             EXPECT_TRUE(name == configName || name.ends_with(".bak")) << name;

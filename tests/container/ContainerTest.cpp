@@ -9,7 +9,6 @@
 #include <random>
 #include <tuple>
 
-using kestrune::test::FakeUserInterface;
 using kestrune::test::FromHex;
 using kestrune::test::Source;
 using kestrune::test::ToHex;
@@ -71,8 +70,7 @@ TEST(Container, RoundTripsEveryTextUpToTheReaderRoomAndNoFurther) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         const std::string text = RandomBytes(c.size);
-        FakeUserInterface ui;
-        const auto result = modConvert::ReadContainer(modConvert::XmlToBin(text), ui);
+        const auto result = modConvert::ReadContainer(modConvert::XmlToBin(text));
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.xml, c.status == ReadStatus::Decompressed ? text : "");
         EXPECT_EQ(c.size <= modConvert::ReaderRoom, c.status == ReadStatus::Decompressed);
@@ -96,22 +94,17 @@ TEST(ReadContainer, TrustsTheSignatureAndTheStreamButNoOtherHeaderField) {
     };
     for (const auto& [name, bytes, status] : cases) {
         SCOPED_TRACE(name);
-        FakeUserInterface ui;
-        const auto result = modConvert::ReadContainer(bytes, ui);
+        const auto result = modConvert::ReadContainer(bytes);
         EXPECT_EQ(result.status, status);
         EXPECT_EQ(result.xml, status == ReadStatus::Decompressed ? xml : "");
-        EXPECT_EQ(ui.messages.size(), status == ReadStatus::NotRecognized ? 1u : 0u);
-        for (const auto& message : ui.messages) EXPECT_EQ(message.text, "Bin file type not recognized.");
     }
-    FakeUserInterface ui;
-    kestrune::test::ExpectRunError([&] { modConvert::ReadContainer(good.substr(0, 19), ui); }, 5);
+    kestrune::test::ExpectRunError([&] { modConvert::ReadContainer(good.substr(0, 19)); }, 5);
 }
 
 TEST(BinToXml, EverySampleContainerHoldsExactlyItsXml) {
     for (const std::string name : {"router", "router-wpa", "router-no-wireless"}) {
-        FakeUserInterface ui;
-        const auto bin = kestrune::test::SourceDir() / "samples" / (name + ".bin");
-        EXPECT_EQ(modConvert::BinToXml(bin.string(), ui), Source("samples/" + name + ".xml")) << name;
+        EXPECT_EQ(modConvert::ReadContainer(Source("samples/" + name + ".bin")).xml, Source("samples/" + name + ".xml"))
+            << name;
     }
 }
 
