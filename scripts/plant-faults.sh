@@ -46,6 +46,15 @@ safewrite-keep-mode	src/common/SafeWrite.cpp	s{existing \? OwnershipOf\(\*existi
 safewrite-temp-leftover	src/common/SafeWrite.cpp	s{if \(!tempPath_\.empty\(\)\) ::unlink\(tempPath_\.c_str\(\)\);}{}g
 safewrite-hard-link	src/common/SafeWrite.cpp	s#if \(st\.st_nlink > 1\) \{#if (st.st_nlink > 2) {#g
 get-extension-first-dot	src/common/modGen.cpp	s{name\.rfind\('\.'\)}{name.find('.')}g
+# the command line and what it meets on the file system
+cli-link-replaced	src/common/SafeWrite.cpp	s{if \(ec\) return path;}{return path;}g
+cli-pipe-waits	src/common/modGen.cpp	s{if \(::stat\(path\.c_str\(\), &st\) == 0 && !S_ISREG\(st\.st_mode\)\) throw kestrune::NotAFileError\(path, st\.st_mode\);\n    const int fd = ::open\(path\.c_str\(\), O_RDONLY \| O_NONBLOCK}{const int fd = ::open(path.c_str(), O_RDONLY}g
+cli-backup-before-refusal	src/app/FixRun.cpp	s{    RequireReplaceable\(ChosenFile\);\n}{}g
+cli-missing-file-exit-0	src/cli/CmdFix.cpp	s{outcome == RunOutcome::Fixed \? ExitOk}{outcome != RunOutcome::Failed ? ExitOk}g
+cli-diff-writes-one-problem	src/cli/CmdDiff.cpp	s{if \(!diff\.Problems\.empty\(\) && !partial\)}{if (diff.Problems.size() > 1 && !partial)}g
+cli-extra-argument	src/cli/Cli.cpp	s{positional\.size\(\) > maxPositional\)}{positional.size() > maxPositional + 1)}g
+cli-report-cr	src/cli/CmdFix.cpp	s{if \(utf8\[i\] == '\\r' && }{if (false && }g
+cli-output-mode-lost	src/cli/Cli.cpp	s{WriteMode::Replace, source\);}{WriteMode::Replace);}g
 TABLE
 )
 
