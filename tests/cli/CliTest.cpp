@@ -76,6 +76,8 @@ TEST(Cli, ExitStatusesMessagesAndKnownOutputs) {
         {{"pack", "router.xml", "-o", "-"}, 0, Source("samples/router.bin"), ""},
         {{"unpack", "router.bin"}, 0, Source("samples/router.xml"), ""},
         {{"decrypt", "mine.fix", "-o", "-"}, 0, Source("fixes/src/public_dns.fix.plain"), ""},
+        {{"show", "mine.fix"}, 0,
+         "0 path=\"/config/network/wan/dns/auto\" attribute=\"\" value=\"0\" description=\"Provider DNS off\"\n", ""},
         {{"info", "router.bin"}, 0,
          "signature:         4C 4D 4D 43 00 03 00 00  right\ncompressed size:   stored 1445, actual 1445, agree\n"
          "checksum:          stored 0x53C54049, actual 0x53C54049, agree\n"

@@ -112,8 +112,7 @@ TEST(FileSystemCli, EachKindOfFileIsFixedFaithfullyOrRefusedByName) {
         {"named pipe as fix.wep: said at start-up, the run goes on",
          [](Dir d) { fs::remove(d + "/fixes/fix.wep"), ::mkfifo((d + "/fixes/fix.wep").c_str(), 0644); }, fix, 0,
          Refused + "fixes/fix.wep is a named pipe (FIFO), not a file\n", "router.bin", 1},
-        // The name as the file system has it, not its UTF-8 bytes read as Latin-1.
-        {"folder name beyond ASCII",
+        {"folder name beyond ASCII: shown as the file system has it, not as Latin-1",
          [](Dir d) { fs::create_directory(d + "/jos\xC3\xA9"), fs::copy(d + "/router.bin", d + "/jos\xC3\xA9/r.bin");
                      ::chmod((d + "/jos\xC3\xA9/r.bin").c_str(), 0444); },
          {"fix", "jos\xC3\xA9/r.bin", "--fix-dir", "fixes"}, 1, Refused + "jos\xC3\xA9/r.bin is read-only\n"},

@@ -27,7 +27,6 @@ expect() {
 expect "d" "decrypt diff"
 expect "diff --" "--encrypt --help --partial"
 expect "diff " "a.bin b.XML fixes folder"
-expect "diff a.bin -o " "a.bin b.XML c.fix e.plain f.wep fix_d.txt fixes folder g.doc"
 expect "fix a.bin --fix-dir " "fixes folder"
 expect "fix a.bin --fix-dir fixes --fix " "fix_own.txt own.fix"
 
