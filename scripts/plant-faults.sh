@@ -13,7 +13,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build-faults}
+build=$(realpath -m "${BUILD:-$root/build-faults}")
 cd "$root"
 
 # name <TAB> file <TAB> Perl substitution that must change exactly one place;
@@ -67,6 +67,15 @@ run-backup-stamp	src/app/FixRun.cpp	s{%Y%m%d%H%M%S}{%Y%m%d%H%M}g
 diff-attribute-removal	src/app/FixDiff.cpp	s{if \(a\.attribute\(attribute\.name\(\)\)\) continue;}{continue;}g
 diff-deletion-order	src/app/FixDiff.cpp	s{deletions_\.rbegin\(\), deletions_\.rend\(\)}{deletions_.begin(), deletions_.end()}g
 diff-keyed-step	src/app/DiffSteps.cpp	s{task\.population->KeyCount\(\*key\) == alone &&}{task.population->KeyCount(*key) == 1 &&}g
+# the command line and what it meets on the file system
+cli-link-replaced	src/common/SafeWrite.cpp	s{if \(ec\) return path;}{return path;}g
+cli-pipe-waits	src/common/modGen.cpp	s{if \(::stat\(path\.c_str\(\), &st\) == 0 && !S_ISREG\(st\.st_mode\)\) throw kestrune::NotAFileError\(path, st\.st_mode\);\n    const int fd = ::open\(path\.c_str\(\), O_RDONLY \| O_NONBLOCK}{const int fd = ::open(path.c_str(), O_RDONLY}g
+cli-backup-before-refusal	src/app/FixRun.cpp	s{    RequireReplaceable\(ChosenFile\);\n}{}g
+cli-missing-file-exit-0	src/cli/CmdFix.cpp	s{outcome == RunOutcome::Fixed \? ExitOk}{outcome != RunOutcome::Failed ? ExitOk}g
+cli-diff-writes-one-problem	src/cli/CmdDiff.cpp	s{if \(!diff\.Problems\.empty\(\) && !partial\)}{if (diff.Problems.size() > 1 && !partial)}g
+cli-extra-argument	src/cli/Cli.cpp	s{positional\.size\(\) > maxPositional\)}{positional.size() > maxPositional + 1)}g
+cli-report-cr	src/cli/CmdFix.cpp	s{if \(utf8\[i\] == '\\r' && }{if (false && }g
+cli-output-mode-lost	src/cli/Cli.cpp	s{WriteMode::Replace, source\);}{WriteMode::Replace);}g
 TABLE
 )
 

@@ -1,247 +1,150 @@
-// The fix run and the file tools on the files users really have: links,
-// private and read-only files, hard links, pipes and folders where files
-// should be, names beyond ASCII. A run either keeps faith with the file (the
-// file a link leads to fixed, permissions kept) or refuses it by name before
-// anything is read, backed up or written, and never hangs.
-#include "TestSupport.h"
+// What runs leave on the file system: faith kept with the files users have, or
+// a refusal by name before anything is read, backed up or written; after a
+// failed write every file as it was, nothing new but a backup made before it.
+#include "CliWorkspace.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <iostream>
-
-using kestrune::test::CliOptions;
-using kestrune::test::ListFolder;
-using kestrune::test::ReadFile;
-using kestrune::test::RunCli;
-using kestrune::test::TempDir;
-using kestrune::test::UnprivilegedId;
-using kestrune::test::WriteFile;
+#include <map>
+#include <tuple>
 
 namespace {
 
 namespace fs = std::filesystem;
+using Dir = const std::string&;
 
+const bool Root = ::geteuid() == 0;
+// As root, a private file belongs to another user, whose it must stay.
+const uid_t Owner = Root ? kestrune::test::UnprivilegedId : ::geteuid();
+const gid_t Group = Root ? kestrune::test::UnprivilegedId : ::getegid();
 const std::string Refused = "warning: Error 75 - Path/File access error: ";
 
-std::string NoFixLoaded(const std::string& fixes) {
-    return "warning: No fix is loaded, so there is nothing to apply. Choose a fix that loads without a warning, or "
-           "add fix files (*.fix, fix_*.txt) to " + fixes + ".";
+void MakePrivate(const std::string& path) {
+    ::chmod(path.c_str(), 0600);
+    if (Root) ::chown(path.c_str(), Owner, Group);
 }
 
-bool IsRoot() { return ::geteuid() == 0; }
-
-struct stat StatusOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st;
-}
-
-std::vector<std::string> Backups(const std::string& folder) {
-    std::vector<std::string> backups;
-    for (const auto& name : ListFolder(folder)) {
-        if (name.ends_with(".bak")) backups.push_back(fs::path(folder) / name);
+// Each file, link and folder under folder: a file's bytes, a link's target.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        found[fs::relative(entry.path(), folder)] = entry.is_symlink() ? "-> " + fs::read_symlink(entry).string()
+                                                    : entry.is_regular_file() ? kestrune::test::ReadFile(entry.path())
+                                                                              : "(not a file)";
     }
-    return backups;
+    return found;
 }
 
-// The configuration and its backup both have these permission bits, owner and group.
-void ExpectConfigAndBackup(const std::string& folder, const std::string& config, mode_t bits, uid_t owner,
-                           gid_t group) {
-    for (const std::string& path : {config, Backups(folder).at(0)}) {
-        SCOPED_TRACE(path);
-        const struct stat st = StatusOf(path);
-        EXPECT_EQ(st.st_mode & 07777, bits);
-        EXPECT_EQ(st.st_uid, owner);
-        EXPECT_EQ(st.st_gid, group);
-    }
-}
-
-// What one row lays out, and the line standard error must then hold.
+// A run in a fresh workspace, and all it may change there.
 struct Scene {
+    std::string name;
+    std::function<void(Dir)> lay;
     std::vector<std::string> args;
-    std::string config;  // the file whose bytes the run changes or keeps; empty: no file to look at
-    std::string line;
-    bool unprivileged = false;
+    int exitCode;
+    std::string line;          // on standard error
+    std::string written = {};  // the one file the run writes, if any
+    std::size_t backups = 0;   // whole copies of router.bin it leaves
+    mode_t keptMode = 0;       // when set, written and the backup have it, and router.bin's owner and group
+    kestrune::test::CliOptions options = {};
 };
 
-// folder holds the configuration; fixes the fix folder, with a fix that
-// renames the router and the sample WEP fix.
-using Layout = std::function<Scene(const std::string& folder, const std::string& fixes)>;
+void ExpectRun(Scene s) {
+    SCOPED_TRACE(s.name);
+    const CliWorkspace w;
+    s.lay(w.dir.path().string());
+    auto before = Snapshot(w.dir.path());
+    s.options.timeoutSeconds = 10;  // a run blocked on a pipe fails rather than hangs
 
-std::string PlaceConfig(const std::string& path, mode_t mode) {
-    WriteFile(path, kestrune::test::Source("samples/router.bin"));
-    ::chmod(path.c_str(), mode);
-    return path;
-}
+    const auto r = w.Run(s.args, s.options);
 
-std::vector<std::string> Fix(const std::string& config, const std::string& fixes) {
-    return {"fix", config, "--fix-dir", fixes};
+    EXPECT_EQ(r.exitCode, s.exitCode) << r.err << r.notStarted;
+    EXPECT_NE(r.err.find(s.line), std::string::npos) << r.err;
+    auto after = Snapshot(w.dir.path());
+    std::vector<std::string> written;
+    std::erase_if(after, [&](const auto& file) {
+        const bool backup = !before.contains(file.first) && file.second == before["router.bin"];
+        if (backup) written.push_back(file.first);
+        return backup;
+    });
+    EXPECT_EQ(written.size(), s.backups);
+    if (!s.written.empty()) {
+        EXPECT_NE(std::exchange(after[s.written], before[s.written]), before[s.written]);
+    }
+    EXPECT_TRUE(after == before);
+    written.push_back(s.written);
+    struct stat st {};
+    for (const auto& name : written) {
+        if (s.keptMode == 0 || ::stat((w / name).c_str(), &st) != 0) continue;
+        EXPECT_EQ(std::tuple(st.st_mode & 07777, st.st_uid, st.st_gid), std::tuple(s.keptMode, Owner, Group)) << name;
+    }
 }
 
 TEST(FileSystemCli, EachKindOfFileIsFixedFaithfullyOrRefusedByName) {
-    const struct {
-        const char* name;
-        bool needsRoot;  // to own files as another user
-        Layout lay;
-        int exitCode;
-        bool fixed;           // the configuration's bytes change
-        std::size_t backups;  // beside the chosen path
-        std::function<void(const std::string& folder, const std::string& config)> check;
-    } rows[] = {
-        {"symbolic link: the file it leads to is fixed, the backup named after the link", false,
-         [](const std::string& folder, const std::string& fixes) {
-             fs::create_directory(folder + "/nas");
-             PlaceConfig(folder + "/nas/router.bin", 0644);
-             fs::create_symlink("nas/router.bin", folder + "/router.bin");
-             return Scene{Fix(folder + "/router.bin", fixes), folder + "/router.bin",
-                          "info: The config file has been fixed!"};
-         },
-         0, true, 1,
-         [](const std::string& folder, const std::string& config) {
-             EXPECT_TRUE(fs::is_symlink(config));
-             EXPECT_EQ(ListFolder(folder + "/nas"), std::vector<std::string>{"router.bin"});
-         }},
-        {"private configuration: the backup is as private, with the same owner", false,
-         [](const std::string& folder, const std::string& fixes) {
-             const std::string config = PlaceConfig(folder + "/router.bin", 0600);
-             if (IsRoot()) ::chown(config.c_str(), UnprivilegedId, UnprivilegedId);
-             return Scene{Fix(config, fixes), config, "info: The config file has been fixed!"};
-         },
-         0, true, 1,
-         [](const std::string& folder, const std::string& config) {
-             ExpectConfigAndBackup(folder, config, 0600, IsRoot() ? UnprivilegedId : ::geteuid(),
-                                   IsRoot() ? UnprivilegedId : ::getegid());
-         }},
-        {"private container unpacked: the XML is as private", false,
-         [](const std::string& folder, const std::string&) {
-             const std::string config = PlaceConfig(folder + "/router.bin", 0600);
-             return Scene{{"unpack", config, "-o", folder + "/router.xml"}, config, ""};
-         },
-         0, false, 0,
-         [](const std::string& folder, const std::string&) {
-             EXPECT_EQ(StatusOf(folder + "/router.xml").st_mode & 07777, 0600u);
-         }},
-        {"group the user is not in: its permissions go, not to another group", true,
-         [](const std::string& folder, const std::string& fixes) {
-             const std::string config = PlaceConfig(folder + "/router.bin", 0640);
-             ::chown(config.c_str(), UnprivilegedId, 0);
-             ::chmod(folder.c_str(), 0777);
-             return Scene{Fix(config, fixes), config, "info: The config file has been fixed!", true};
-         },
-         0, true, 1,
-         [](const std::string& folder, const std::string& config) {
-             ExpectConfigAndBackup(folder, config, 0600, UnprivilegedId, UnprivilegedId);
-         }},
-        // As root, another user's file; otherwise the user's own without
-        // the owner's write bit. Either way the folder may be written.
-        {"read-only for this user, in a folder that is not", false,
-         [](const std::string& folder, const std::string& fixes) {
-             const std::string config = PlaceConfig(folder + "/router.bin", IsRoot() ? 0644 : 0464);
-             ::chmod(folder.c_str(), 0777);
-             return Scene{Fix(config, fixes), config, Refused + config + " is read-only for this user", true};
-         },
-         1, false, 0, nullptr},
-        {"no write bit, which binds root too", false,
-         [](const std::string& folder, const std::string& fixes) {
-             const std::string config = PlaceConfig(folder + "/router.bin", 0444);
-             return Scene{Fix(config, fixes), config, Refused + config + " is read-only"};
-         },
-         1, false, 0, nullptr},
-        {"a dry run refuses what the real run would", false,
-         [](const std::string& folder, const std::string& fixes) {
-             const std::string config = PlaceConfig(folder + "/router.bin", 0444);
-             auto args = Fix(config, fixes);
-             args.push_back("--dry-run");
-             return Scene{args, config, Refused + config + " is read-only"};
-         },
-         1, false, 0, nullptr},
-        {"second hard link", false,
-         [](const std::string& folder, const std::string& fixes) {
-             const std::string config = PlaceConfig(folder + "/router.bin", 0644);
-             fs::create_hard_link(config, folder + "/other.bin");
-             return Scene{Fix(config, fixes), config,
-                          Refused + config + " has 2 names (hard links); a save would give only this one the new content"};
-         },
-         1, false, 0, [](const std::string& folder, const std::string& config) {
-             EXPECT_EQ(StatusOf(folder + "/other.bin").st_ino, StatusOf(config).st_ino);
-         }},
-        {"named pipe as the configuration", false,
-         [](const std::string& folder, const std::string& fixes) {
-             ::mkfifo((folder + "/router.bin").c_str(), 0644);
-             return Scene{Fix(folder + "/router.bin", fixes), "",
-                          Refused + folder + "/router.bin is a named pipe (FIFO), not a file"};
-         },
-         1, false, 0, nullptr},
-        {"named pipe as fix.wep: said at start-up, the run goes on", false,
-         [](const std::string& folder, const std::string& fixes) {
-             fs::remove(fixes + "/fix.wep");
-             ::mkfifo((fixes + "/fix.wep").c_str(), 0644);
-             return Scene{Fix(PlaceConfig(folder + "/router.bin", 0644), fixes), folder + "/router.bin",
-                          Refused + fixes + "/fix.wep is a named pipe (FIFO), not a file"};
-         },
-         0, true, 1, nullptr},
-        {"named pipe as the fix: no fix is loaded", false,
-         [](const std::string& folder, const std::string& fixes) {
-             ::mkfifo((fixes + "/pipe.fix").c_str(), 0644);
-             auto args = Fix(PlaceConfig(folder + "/router.bin", 0644), fixes);
-             args.insert(args.end(), {"--fix", "pipe.fix"});
-             return Scene{args, folder + "/router.bin", NoFixLoaded(fixes)};
-         },
-         1, false, 0, nullptr},
-        {"no fix in the fix folder", false,
-         [](const std::string& folder, const std::string& fixes) {
-             fs::remove(fixes + "/fix_hostname.txt");
-             return Scene{Fix(PlaceConfig(folder + "/router.bin", 0644), fixes), folder + "/router.bin",
-                          NoFixLoaded(fixes)};
-         },
-         1, false, 0, nullptr},
-        // The name as the file system has it, not its UTF-8 bytes read as Latin-1.
-        {"folder name beyond ASCII", false,
-         [](const std::string& folder, const std::string& fixes) {
-             fs::create_directory(folder + "/jos\xC3\xA9");
-             const std::string config = PlaceConfig(folder + "/jos\xC3\xA9/router.bin", 0444);
-             return Scene{Fix(config, fixes), config, Refused + folder + "/jos\xC3\xA9/router.bin is read-only"};
-         },
-         1, false, 0, nullptr},
+    const std::vector<std::string> fix = {"fix", "router.bin", "--fix-dir", "fixes"};
+    const std::string fixed = "info: The config file has been fixed!\n";
+    kestrune::test::CliOptions unprivileged;  // as user 65534, where the tests run as root
+    unprivileged.unprivileged = true;
+    const Scene scenes[] = {
+        {"symbolic link: the file it leads to is fixed, the link kept, the backup named after it",
+         [](Dir d) { fs::create_symlink("router.bin", d + "/link.bin"); }, {"fix", "link.bin", "--fix-dir", "fixes"}, 0,
+         fixed, "router.bin", 1},
+        {"private configuration: the backup as private, with the same owner",
+         [](Dir d) { MakePrivate(d + "/router.bin"); }, fix, 0, fixed, "router.bin", 1, 0600},
+        {"private container unpacked: the XML as private", [](Dir d) { MakePrivate(d + "/router.bin"); },
+         {"unpack", "router.bin", "-o", "out.xml"}, 0, "", "out.xml", 0, 0600},
+        {"read-only for this user, in a folder that is not",
+         [](Dir d) { ::chmod((d + "/router.bin").c_str(), Root ? 0644 : 0464), ::chmod(d.c_str(), 0777); }, fix, 1,
+         Refused + "router.bin is read-only for this user\n", "", 0, 0, unprivileged},
+        {"no write bit, which binds root too, and a dry run as the real run",
+         [](Dir d) { ::chmod((d + "/router.bin").c_str(), 0444); },
+         {"fix", "router.bin", "--fix-dir", "fixes", "--dry-run"}, 1, Refused + "router.bin is read-only\n"},
+        {"second hard link", [](Dir d) { fs::create_hard_link(d + "/router.bin", d + "/other.bin"); }, fix, 1,
+         Refused + "router.bin has 2 names (hard links); a save would give only this one the new content\n"},
+        {"named pipe as the configuration", [](Dir d) { ::mkfifo((d + "/pipe.bin").c_str(), 0644); },
+         {"fix", "pipe.bin", "--fix-dir", "fixes"}, 1, Refused + "pipe.bin is a named pipe (FIFO), not a file\n"},
+        {"named pipe as the fix: no fix is loaded", [](Dir d) { ::mkfifo((d + "/fixes/pipe.fix").c_str(), 0644); },
+         {"fix", "router.bin", "--fix-dir", "fixes", "--fix", "pipe.fix"}, 1,
+         Refused + "fixes/pipe.fix is a named pipe (FIFO), not a file\n"},
+        {"named pipe as fix.wep: said at start-up, the run goes on",
+         [](Dir d) { fs::remove(d + "/fixes/fix.wep"), ::mkfifo((d + "/fixes/fix.wep").c_str(), 0644); }, fix, 0,
+         Refused + "fixes/fix.wep is a named pipe (FIFO), not a file\n", "router.bin", 1},
+        {"folder name beyond ASCII: shown as the file system has it, not as Latin-1",
+         [](Dir d) { fs::create_directory(d + "/jos\xC3\xA9"), fs::copy(d + "/router.bin", d + "/jos\xC3\xA9/r.bin");
+                     ::chmod((d + "/jos\xC3\xA9/r.bin").c_str(), 0444); },
+         {"fix", "jos\xC3\xA9/r.bin", "--fix-dir", "fixes"}, 1, Refused + "jos\xC3\xA9/r.bin is read-only\n"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        if (row.needsRoot && !IsRoot()) {
-            std::cout << "[ skipped  ] " << row.name << ": needs root to own a file as another user\n";
-            continue;
-        }
-        TempDir folder;
-        TempDir fixes;
-        WriteFile(fixes / "fix_hostname.txt", "[Router Fix]\r\np=/config/system/hostname\r\nv=gateway\r\n");
-        WriteFile(fixes / "fix.wep", kestrune::test::Source("fixes/fix.wep"));
-        fs::permissions(folder.path(), fs::perms(0755));
-        fs::permissions(fixes.path(), fs::perms(0755));
-        const Scene scene = row.lay(folder.path().string(), fixes.path().string());
-        const std::string chosenFolder = fs::path(scene.args[1]).parent_path().string();
-        const std::string before = scene.config.empty() ? "" : ReadFile(scene.config);
-        CliOptions options;
-        options.unprivileged = scene.unprivileged;
-        options.timeoutSeconds = 10;  // a run blocked on a pipe fails rather than hangs
+    for (const auto& scene : scenes) ExpectRun(scene);
+}
 
-        const auto r = RunCli(scene.args, options);
-
-        ASSERT_TRUE(r.notStarted.empty()) << r.notStarted;
-        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
-        if (!scene.line.empty()) {
-            EXPECT_NE(r.err.find(scene.line + "\n"), std::string::npos) << r.err;
-        }
-        if (!scene.config.empty()) {
-            EXPECT_EQ(ReadFile(scene.config) != before, row.fixed);
-        }
-        const auto backups = Backups(chosenFolder);
-        EXPECT_EQ(backups.size(), row.backups);
-        for (const auto& backup : backups) EXPECT_TRUE(ReadFile(backup) == before) << backup;
-        if (row.check) row.check(chosenFolder, scene.args[1]);
+TEST(FileSystemCli, EveryWriteThatFailsChangesNothing) {
+    const struct {
+        std::vector<std::string> args;  // an output is "out", there before with other bytes
+        std::size_t limit = 10;         // a file may grow so far; the write goes further
+        std::size_t backups = 0;
+    } writes[] = {
+        {{"fix", "router.bin", "--fix-dir", "fixes"}},  // the backup fails
+        // The fix makes the container grow: the backup fits, the save does not.
+        {{"fix", "router.bin", "--fix-dir", "fixes"}, kestrune::test::Source("samples/router.bin").size(), 1},
+        {{"fix", "router.xml", "--fix-dir", "fixes"}},
+        {{"pack", "router.xml", "-o", "out"}},
+        {{"unpack", "router.bin", "-o", "out"}},
+        {{"encrypt", "dns.txt", "-o", "out"}},
+        {{"decrypt", "dns.fix", "-o", "out"}},
+        {{"diff", "router.xml", "router.xml", "-o", "out"}},
+    };
+    for (const auto& write : writes) {
+        const std::string name = testing::PrintToString(write.args) + " limit " + std::to_string(write.limit);
+        Scene full{name + ", disk full", [](Dir d) { kestrune::test::WriteFile(d + "/out", "the old output"); },
+                   write.args, 1, "Error 61 - Disk full\n", "", write.backups};
+        full.options.fileSizeLimit = write.limit;
+        ExpectRun(full);
+        if (write.args[0] == "fix") continue;
+        ExpectRun({name + ", a folder in the output's place", [](Dir d) { fs::create_directories(d + "/out/kept"); },
+                   write.args, 1, "error: Error 75 - Path/File access error: out is a folder, not a file\n"});
     }
 }
 

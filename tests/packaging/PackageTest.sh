@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build tree, as make deb does, and checks
-# what it holds. Usage: PackageTest.sh BUILD_DIR VERSION
+# its files and Depends. Usage: PackageTest.sh BUILD_DIR VERSION
 set -euo pipefail
-build=$1
-version=$2
+build=$1 version=$2
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -39,18 +38,6 @@ files=$(dpkg-deb -c "$deb" | grep -v '^d' | sed 's/^.*[0-9][0-9]:[0-9][0-9] //' 
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libc6 libqt6core6 libqt6widgets6 libstdc++6; do
   [[ ", $depends," == *", $package ("* ]] || fail "Depends lacks $package: $depends"
-done
-
-dpkg-deb -x "$deb" "$work/root"
-doc="$work/root/usr/share"
-[[ $(zcat "$doc/doc/kestrune/changelog.gz" | head -1) == "kestrune ($version) "* ]] ||
-  fail "the changelog's first entry is not version $version"
-grep -q "<release version=\"$version\"" "$doc/metainfo/org.kestrune.kestrune.metainfo.xml" ||
-  fail "the metainfo names no release $version"
-# man's own check, as lintian runs it: any roff warning is a fault of the page.
-for page in "$doc"/man/man1/*.gz; do
-  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 > /dev/null)
-  [[ -z $warnings ]] || fail "$(basename "$page"): $warnings"
 done
 
 echo "$failures failed"
