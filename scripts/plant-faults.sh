@@ -76,6 +76,9 @@ cli-diff-writes-one-problem	src/cli/CmdDiff.cpp	s{if \(!diff\.Problems\.empty\(\
 cli-extra-argument	src/cli/Cli.cpp	s{positional\.size\(\) > maxPositional\)}{positional.size() > maxPositional + 1)}g
 cli-report-cr	src/cli/CmdFix.cpp	s{if \(utf8\[i\] == '\\r' && }{if (false && }g
 cli-output-mode-lost	src/cli/Cli.cpp	s{WriteMode::Replace, source\);}{WriteMode::Replace);}g
+# added after trimming: an older backup, a write killed halfway
+run-older-backup-shown	src/app/FixRun.cpp	s{if \(e\.number\(\) == ErrorNumber::FileAlreadyExists\) return;}{}g
+safewrite-named-temp	src/common/SafeWrite.cpp	s#if \(detail::TryUnnamedFiles\) \{#if (false) {#g
 TABLE
 )
 

@@ -185,8 +185,9 @@ TEST_F(FixRunTest, MissingFileNeverReachesTheEarlierRunsDocument) {
     EXPECT_EQ(ReadFile(first), afterFirstRun);
 }
 
-// The run goes on without a backup.
-TEST_F(FixRunTest, ABackupThatFailsIsShownAndTheRunGoesOn) {
+// The run goes on without a backup; an older backup of the same second is
+// nearer the original and is kept without a word.
+TEST_F(FixRunTest, ABackupThatFailsIsShownAnOlderOneKeptAndTheRunGoesOn) {
     const std::string path = PlaceConfig("router.bin", true), backup = configDir / "router_20060315143005.bak";
     std::filesystem::create_directory(backup);
 
@@ -197,6 +198,13 @@ TEST_F(FixRunTest, ABackupThatFailsIsShownAndTheRunGoesOn) {
                                      "The config file has been fixed!"}));
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Critical);
     EXPECT_EQ(ui.messages[0].title, "Backing up config...");
+
+    std::filesystem::remove(backup);
+    WriteFile(backup, "the older backup");
+    ui.messages.clear();
+    EXPECT_EQ(StartRun(path)->cmdDoAll_Click(), RunOutcome::Fixed);
+    EXPECT_EQ(MessageTexts(), Lines{"The config file has been fixed!"});
+    EXPECT_EQ(ReadFile(backup), "the older backup");
 }
 
 // The prompt and the message themselves are the window's test.

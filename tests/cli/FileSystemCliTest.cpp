@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <functional>
 #include <map>
 #include <tuple>
@@ -60,8 +61,11 @@ void ExpectRun(Scene s) {
     s.options.timeoutSeconds = 10;  // a run blocked on a pipe fails rather than hangs
 
     const auto r = w.Run(s.args, s.options);
+    fs::permissions(w.dir.path(), fs::perms::owner_all, fs::perm_options::add);  // to clean up after a locked folder
 
-    EXPECT_EQ(r.exitCode, s.exitCode) << r.err << r.notStarted;
+    if (!r.notStarted.empty()) GTEST_SKIP() << "kestrune-cli could not be started as asked: " << r.notStarted;
+    EXPECT_EQ(r.killedAtWrite, s.options.killAtFileSizeLimit);
+    EXPECT_EQ(r.exitCode, s.exitCode) << r.err;
     EXPECT_NE(r.err.find(s.line), std::string::npos) << r.err;
     auto after = Snapshot(w.dir.path());
     std::vector<std::string> written;
@@ -83,11 +87,16 @@ void ExpectRun(Scene s) {
     }
 }
 
+// As user 65534, where the tests run as root.
+kestrune::test::CliOptions Unprivileged() {
+    kestrune::test::CliOptions options;
+    options.unprivileged = true;
+    return options;
+}
+
 TEST(FileSystemCli, EachKindOfFileIsFixedFaithfullyOrRefusedByName) {
     const std::vector<std::string> fix = {"fix", "router.bin", "--fix-dir", "fixes"};
     const std::string fixed = "info: The config file has been fixed!\n";
-    kestrune::test::CliOptions unprivileged;  // as user 65534, where the tests run as root
-    unprivileged.unprivileged = true;
     const Scene scenes[] = {
         {"symbolic link: the file it leads to is fixed, the link kept, the backup named after it",
          [](Dir d) { fs::create_symlink("router.bin", d + "/link.bin"); }, {"fix", "link.bin", "--fix-dir", "fixes"}, 0,
@@ -98,7 +107,7 @@ TEST(FileSystemCli, EachKindOfFileIsFixedFaithfullyOrRefusedByName) {
          {"unpack", "router.bin", "-o", "out.xml"}, 0, "", "out.xml", 0, 0600},
         {"read-only for this user, in a folder that is not",
          [](Dir d) { ::chmod((d + "/router.bin").c_str(), Root ? 0644 : 0464), ::chmod(d.c_str(), 0777); }, fix, 1,
-         Refused + "router.bin is read-only for this user\n", "", 0, 0, unprivileged},
+         Refused + "router.bin is read-only for this user\n", "", 0, 0, Unprivileged()},
         {"no write bit, which binds root too, and a dry run as the real run",
          [](Dir d) { ::chmod((d + "/router.bin").c_str(), 0444); },
          {"fix", "router.bin", "--fix-dir", "fixes", "--dry-run"}, 1, Refused + "router.bin is read-only\n"},
@@ -142,6 +151,21 @@ TEST(FileSystemCli, EveryWriteThatFailsChangesNothing) {
                    write.args, 1, "Error 61 - Disk full\n", "", write.backups};
         full.options.fileSizeLimit = write.limit;
         ExpectRun(full);
+        Scene killed = full;  // stopped dead at that write: nothing half-written is left
+        killed.name = name + ", killed at that write";
+        killed.exitCode = 128 + SIGKILL;
+        killed.line.clear();
+        killed.options.killAtFileSizeLimit = true;
+        ExpectRun(killed);
+        ExpectRun({name + ", a folder this user may not write to",
+                   [](Dir d) {
+                       kestrune::test::WriteFile(d + "/out", "the old output");
+                       for (const auto& f : fs::directory_iterator(d)) {
+                           if (f.is_regular_file()) ::chmod(f.path().c_str(), 0666);
+                       }
+                       ::chmod(d.c_str(), 0555);
+                   },
+                   write.args, 1, "Error 70 - Permission denied\n", "", 0, 0, Unprivileged()});
         if (write.args[0] == "fix") continue;
         ExpectRun({name + ", a folder in the output's place", [](Dir d) { fs::create_directories(d + "/out/kept"); },
                    write.args, 1, "error: Error 75 - Path/File access error: out is a folder, not a file\n"});

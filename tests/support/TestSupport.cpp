@@ -215,13 +215,6 @@ bool HasSanitizerReport(const std::string& err) {
 
 }  // namespace
 
-CliResult RunCli(const std::vector<std::string>& args, const std::string& workDir, int timeoutSeconds) {
-    CliOptions options;
-    options.workDir = workDir;
-    options.timeoutSeconds = timeoutSeconds;
-    return RunCli(args, options);
-}
-
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options) {
     int outPipe[2];
     int errPipe[2];

@@ -119,10 +119,8 @@ struct CliOptions {
     bool unprivileged = false;
 };
 
-// Runs the built kestrune-cli with args, in folder workDir when it is not
-// empty, with standard input closed, and waits at most timeoutSeconds
-// before killing it.
-CliResult RunCli(const std::vector<std::string>& args, const std::string& workDir = {}, int timeoutSeconds = 30);
+// Runs the built kestrune-cli with args as options say, with standard input
+// closed, and kills it after options.timeoutSeconds.
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options);
 
 // The user and group that CliOptions::unprivileged runs as when started by root.
