@@ -257,4 +257,21 @@ TEST_F(FixRunTest, AContainerThatDoesNotReadBackIsNotSaved) {
     EXPECT_FALSE(modGen::ReportLog.ends_with("Saved config file\r\n"));
 }
 
+// The reader reads 66,203 bytes of XML: a container holding more could never be read again.
+TEST_F(FixRunTest, AFixedXmlBeyondTheReadersRoomIsNotSaved) {
+    std::string xml = Source("samples/router.xml");
+    const std::size_t fits = 66203 - 10;  // the fix's new rule adds more than 10 bytes
+    xml.insert(xml.find("<config"), "<!--" + std::string(fits - 7 - xml.size(), 'x') + "-->");
+    const std::string path = configDir / "big.bin";
+    WriteFile(path, modConvert::XmlToBin(xml));
+
+    EXPECT_EQ(StartRun(path)->cmdDoAll_Click(), RunOutcome::Failed);
+
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(ui.messages[0].text.ends_with(
+        " bytes, more than the 66,203 bytes that can be read back from a config container; nothing was saved"))
+        << ui.messages[0].text;
+    EXPECT_EQ(ReadFile(path), modConvert::XmlToBin(xml));
+}
+
 }  // namespace
