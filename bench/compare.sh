@@ -11,7 +11,8 @@
 # Usage: bench/compare.sh [BUILD-DIR]     (make bench builds BUILD-DIR first)
 # BUILD-DIR is a Release build with -DKESTRUNE_BUILD_BENCH=ON; default build-bench.
 # Environment: RUNS (runs of each process, default 21), SCALE_RUNS (runs at
-# 0.3, 3 and 12 MB, default "11 5 3": xmlstarlet takes a minute at 12 MB),
+# 0.3, 3 and 12 MB, default "21 9 5": xmlstarlet takes some 25 s at 12 MB,
+# and with fewer runs one slow run of this shared machine moves the median),
 # REPS (Google Benchmark repetitions, default 7), OPENSSL_RUNS (default 5),
 # OPENSSL_SECONDS (default 2), RESULTS (where the table goes, default
 # bench/results.md).
@@ -21,7 +22,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=$(cd "${1:-$root/build-bench}" && pwd)
 RUNS=${RUNS:-21}
-read -r -a SCALE_RUNS <<<"${SCALE_RUNS:-11 5 3}"
+read -r -a SCALE_RUNS <<<"${SCALE_RUNS:-21 9 5}"
 REPS=${REPS:-7}
 OPENSSL_RUNS=${OPENSSL_RUNS:-5}
 OPENSSL_SECONDS=${OPENSSL_SECONDS:-2}
