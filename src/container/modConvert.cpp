@@ -96,9 +96,13 @@ int UncompressData(std::string& data, std::int32_t expectedSize) {
 }
 
 std::string ReaderRoomText() {
-    std::string digits = std::to_string(ReaderRoom);
-    for (std::size_t end = digits.size(); end > 3; end -= 3) digits.insert(end - 3, ",");
-    return digits;
+    const std::string digits = std::to_string(ReaderRoom);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+        text += digits[i];
+    }
+    return text;
 }
 
 ReadResult ReadContainer(std::string_view containerBytes) {
