@@ -11,9 +11,18 @@ namespace {
 
 void ResetEntries(FixEntryList& entries) { entries.assign(1, FixEntry{}); }
 
+// How many lines start "p=": room for that many entries is made at once, so
+// that a long fix is not copied each time its list outgrows its room.
+std::size_t PathLines(std::string_view text) {
+    std::size_t count = text.substr(0, 2) == "p=" ? 1 : 0;
+    for (std::size_t at = text.find("\r\np="); at != std::string_view::npos; at = text.find("\r\np=", at + 4)) ++count;
+    return count;
+}
+
 // Fills entries from the lines of a plain fix text; returns how many "p="
 // lines there were.
 std::int32_t ReadLines(std::string_view text, FixEntryList& entries) {
+    entries.reserve(PathLines(text));
     std::int32_t count = 0;
     std::size_t current = 0;
     std::size_t start = 0;

@@ -14,17 +14,6 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KESTRUNE_ARENA 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KESTRUNE_ARENA 0
-#endif
-#endif
-#ifndef KESTRUNE_ARENA
-#define KESTRUNE_ARENA 1
-#endif
-
 namespace modXML::detail {
 namespace {
 
@@ -32,6 +21,7 @@ std::size_t RoundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / u
 
 #if KESTRUNE_ARENA
 
+constexpr std::size_t SmallPage = 4096;
 constexpr std::size_t HugePage = std::size_t{2} << 20;
 constexpr std::size_t BlockSize = 2 * HugePage;
 // Larger pieces get a mapping of their own, unmapped when freed.
@@ -54,8 +44,10 @@ public:
             RoundUp(size + sizeof(Header), size < 16 * LargeGranule ? SmallGranule : LargeGranule);
         const std::lock_guard<std::mutex> lock(mutex_);
         if (total > LargePiece) {
-            const std::size_t mapped = RoundUp(total, HugePage);
-            auto* header = reinterpret_cast<Header*>(Map(mapped));
+            // Huge pages for the whole 2 MiB in it only: a huge page for its
+            // end would hold memory nothing asked for.
+            const std::size_t mapped = RoundUp(total, SmallPage);
+            auto* header = reinterpret_cast<Header*>(Map(mapped, total / HugePage * HugePage));
             if (header == nullptr) return nullptr;
             *header = {total, mapped};
             return header + 1;
@@ -67,7 +59,7 @@ public:
             return header + 1;
         }
         if (static_cast<std::size_t>(end_ - next_) < total) {
-            next_ = Map(BlockSize);
+            next_ = Map(BlockSize, BlockSize);
             end_ = next_ == nullptr ? nullptr : next_ + BlockSize;
             if (next_ == nullptr) return nullptr;
         }
@@ -98,15 +90,15 @@ public:
 private:
     using Range = std::pair<std::uintptr_t, std::uintptr_t>;
 
-    // size bytes on a huge-page boundary, huge pages asked for.
-    char* Map(std::size_t size) {
+    // size bytes on a huge-page boundary, huge pages asked for the first huge bytes.
+    char* Map(std::size_t size, std::size_t huge) {
         void* raw = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (raw == MAP_FAILED) return nullptr;
         const auto begin = reinterpret_cast<std::uintptr_t>(raw);
         const std::uintptr_t aligned = RoundUp(begin, HugePage);
         if (aligned > begin) ::munmap(raw, aligned - begin);
         ::munmap(reinterpret_cast<void*>(aligned + size), begin + HugePage - aligned);
-        ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+        if (huge > 0) ::madvise(reinterpret_cast<void*>(aligned), huge, MADV_HUGEPAGE);
         const Range range{aligned, aligned + size};
         ranges_.insert(std::upper_bound(ranges_.begin(), ranges_.end(), range), range);
         return reinterpret_cast<char*>(aligned);
@@ -145,8 +137,6 @@ void ArenaFree(void* memory) { TheArena().Free(memory); }
 
 #else
 
-// AddressSanitizer watches the C library's allocator; behind the arena it
-// would not see the trees' memory.
 void* ArenaAllocate(std::size_t size) { return std::malloc(size); }
 
 void ArenaFree(void* memory) { std::free(memory); }

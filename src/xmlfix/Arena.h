@@ -3,14 +3,28 @@
 #include <cstddef>
 #include <memory>
 
+// AddressSanitizer watches the C library's allocator; behind the arena it
+// would not see the documents' memory, so a build with it has no arena.
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRUNE_ARENA 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRUNE_ARENA 0
+#endif
+#endif
+#ifndef KESTRUNE_ARENA
+#define KESTRUNE_ARENA 1
+#endif
+
 namespace modXML::detail {
 
-// The memory of documents: the tree library's pages and the engine's own
-// copies of texts, carved from large blocks that the kernel may back with
-// huge pages. Touching a document's memory then costs one page fault per
-// 2 MiB instead of one per 4 KiB, and in a virtual machine a fault costs
-// more than the parsing done in the page. Memory freed is kept for the
-// next document the process loads (or the check of a saved one).
+// The memory of documents: the tree library's pages, the engine's own
+// copies of texts and, in the programs, every large allocation (see
+// LargeAllocations.cpp), carved from large blocks that the kernel may back
+// with huge pages. Touching a document's memory then costs one page fault
+// per 2 MiB instead of one per 4 KiB, and in a virtual machine a fault
+// costs more than the parsing done in the page. Pieces up to 1 MiB that are
+// freed are kept for the next of their size; larger ones are unmapped.
 
 // Makes the tree library take its memory from the arena; called once, before any tree is made.
 void UseArenaForTrees();
