@@ -32,9 +32,9 @@ std::int32_t ReadLines(std::string_view text, FixEntryList& entries) {
         const std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (line.size() >= 2) {
             const std::string_view key = line.substr(0, 2);
-            const std::string rest(line.substr(2));
+            const std::string_view rest = line.substr(2);
             if (key == "p=") {
-                current = static_cast<std::size_t>(AddFixEntry(entries, rest));
+                current = static_cast<std::size_t>(AddFixEntry(entries, std::string(rest)));
                 ++count;
             } else if (key == "a=") {
                 entries[current].Attribute = rest;
