@@ -32,6 +32,27 @@ constexpr std::size_t LargePiece = BlockSize / 4;
 constexpr std::size_t SmallGranule = 64;
 constexpr std::size_t LargeGranule = 4096;
 
+// The arena's own lists are kept with the C library's allocator: in the
+// programs, large allocations come to the arena (LargeAllocations.cpp), and
+// a list that grew past that size would call the arena again while it
+// holds its lock.
+template <typename T>
+struct LibraryAllocator {
+    using value_type = T;
+    LibraryAllocator() = default;
+    template <typename U>
+    LibraryAllocator(const LibraryAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (void* memory = std::malloc(n * sizeof(T))) return static_cast<T*>(memory);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* memory, std::size_t) noexcept { std::free(memory); }
+    friend bool operator==(const LibraryAllocator&, const LibraryAllocator&) { return true; }
+};
+
+template <typename T>
+using List = std::vector<T, LibraryAllocator<T>>;
+
 struct Header {
     std::size_t size;    // of the piece, header included
     std::size_t mapped;  // the size of its own mapping, or 0 inside a block
@@ -52,7 +73,7 @@ public:
             *header = {total, mapped};
             return header + 1;
         }
-        std::vector<Header*>& freed = free_[total];
+        List<Header*>& freed = free_[total];
         if (!freed.empty()) {
             Header* header = freed.back();
             freed.pop_back();
@@ -104,7 +125,7 @@ private:
         return reinterpret_cast<char*>(aligned);
     }
 
-    std::vector<Range>::iterator RangeOf(const void* memory) {
+    List<Range>::iterator RangeOf(const void* memory) {
         const auto p = reinterpret_cast<std::uintptr_t>(memory);
         auto after = std::upper_bound(ranges_.begin(), ranges_.end(), p,
                                       [](std::uintptr_t x, const Range& r) { return x < r.first; });
@@ -113,8 +134,10 @@ private:
     }
 
     std::mutex mutex_;
-    std::vector<Range> ranges_;  // blocks and mappings, in address order
-    std::unordered_map<std::size_t, std::vector<Header*>> free_;
+    List<Range> ranges_;  // blocks and mappings, in address order
+    std::unordered_map<std::size_t, List<Header*>, std::hash<std::size_t>, std::equal_to<>,
+                       LibraryAllocator<std::pair<const std::size_t, List<Header*>>>>
+        free_;  // pieces freed, by size
     char* next_ = nullptr;
     char* end_ = nullptr;
 };

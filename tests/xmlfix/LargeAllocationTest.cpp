@@ -1,3 +1,5 @@
+#include "xmlfix/Arena.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,6 +33,25 @@ TEST(LargeAllocations, PiecesKeepTheirBytesAndGoBackWithOrWithoutTheirSize) {
             EXPECT_EQ(strings[k], std::string(sizes[k], static_cast<char>('A' + k))) << sizes[k] << " bytes";
         }
     }
+}
+
+// The arena's own lists of freed pieces grow past 128 KiB when tens of
+// thousands of pieces of one size come back (a tree of some hundreds of
+// megabytes frees that many pages); growing them must not call the arena
+// again while it is busy.
+TEST(LargeAllocations, TheArenaKeepsLongListsOfFreedPieces) {
+    std::vector<void*> pieces(40000);
+    for (void*& piece : pieces) {
+        piece = modXML::detail::ArenaAllocate(100);
+        ASSERT_NE(piece, nullptr);
+    }
+    for (void* piece : pieces) modXML::detail::ArenaFree(piece);
+#if KESTRUNE_ARENA
+    // They come back for pieces of their size.
+    void* again = modXML::detail::ArenaAllocate(100);
+    EXPECT_NE(std::find(pieces.begin(), pieces.end(), again), pieces.end());
+    modXML::detail::ArenaFree(again);
+#endif
 }
 
 }  // namespace
