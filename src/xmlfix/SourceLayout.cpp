@@ -338,7 +338,9 @@ std::optional<SourceLayout::Offset> SourceLayout::Begin(const pugi::xml_node& no
     case pugi::node_comment: return before(node.value(), 4);
     case pugi::node_cdata: return before(node.value(), 9);
     case pugi::node_doctype: {
-        std::optional<Offset> begin = OffsetOf(node.value());
+        // Back over the keyword to its "<"; the value may itself begin with
+        // one ("<!DOCTYPE<!>>"), so the search starts before it.
+        std::optional<Offset> begin = before(node.value(), 1);
         while (begin && *begin > 0 && At(*begin) != '<') --*begin;
         return begin;
     }

@@ -44,6 +44,8 @@ TEST_F(Fidelity, AChangeRewritesOnlyWhatItTouches) {
         {"declaration in single quotes, CR LF", "<?xml version='1.0' standalone='yes' ?>\r\n<a>\r\n</a>\r\n"},
         {"comment, processing instruction, doctype", "<!-- c - d -->\n<?pi data?>\n<!DOCTYPE a [\n<!ELEMENT a ANY>\n"
                                                      "<!ATTLIST a x CDATA \"v>w\">\n<!-- ] > -->\n]>\n<a/>\n"},
+        {"doctype whose text begins with a declaration, comment with dashes",
+         "<!DOCTYPE\n<!ELEMENT c ANY>>\n<!-- a--b---><c/>"},
         {"empty elements, attribute spacing and quotes", "<a><b></b><c/><d x = '1'\n   y=\"2\"\tz='\"' /></a>"},
         {"references", "<a x='&#10;&#9;&quot;&lt;' y=\"&apos;\">&#13;&#x20;&lt;&gt;&amp;&quot;&apos;&custom;</a>"},
         {"CDATA with brackets", "<a><![CDATA[x]y]]z<&>]]></a>"},
