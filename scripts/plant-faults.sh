@@ -58,6 +58,8 @@ xmlfix-index-after-change	src/xmlfix/ChildIndex.cpp	s#index_->ForGroupsOf\(eleme
 xmlfix-lean-whitespace	src/xmlfix/XmlDocument.cpp	s#if \(XmlDocument\* doc = DocumentAccess::DocumentOf\(element\)\) DocumentAccess::KeepWhitespace\(\*doc, element\);\n##g
 xmlfix-utf16be-write	src/xmlfix/Encoding.cpp	s{encoding == DocumentEncoding::Utf16BE \|\| encoding == DocumentEncoding::Utf32BE;}{encoding == DocumentEncoding::Utf32BE;}g
 layout-doctype-begin	src/xmlfix/SourceLayout.cpp	s{begin = before\(node\.value\(\), 1\);}{begin = OffsetOf(node.value());}g
+layout-forget-removed	src/xmlfix/XmlDocument.cpp	s{if \(doc\.layout_\) doc\.layout_->Forget\(subtree\);}{}g
+layout-fallback-reread	src/xmlfix/XmlDocument.cpp	s{const std::string written = layout_->Serialise\(dom_\);}{const std::string written = text;}g
 arena-unsized-free	src/xmlfix/LargeAllocations.cpp	s{void operator delete\[\]\(void\* memory\) noexcept \{ modXML::detail::ArenaFree\(memory\); \}}{void operator delete[](void* memory) noexcept { std::free(memory); }}g
 # the fix run and diff
 run-backup-skipped	src/app/FixRun.cpp	s{if \(!DryRun\) BackupConfig\(ConfigFile\);}{}g

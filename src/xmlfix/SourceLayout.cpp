@@ -1,6 +1,7 @@
 #include "xmlfix/SourceLayout.h"
 
 #include "xmlfix/Arena.h"
+#include "xmlfix/PreOrder.h"
 
 // Serialising walks the tree and writes each node the parser made from
 // where it lies in the source, piece by piece (its tag, each attribute, the
@@ -627,6 +628,15 @@ void SourceLayout::KeepAllWhitespace(pugi::xml_document& dom) {
     if (allKept_) return;
     for (const pugi::xml_node& child : dom.children()) KeepWhitespace(child);
     allKept_ = true;
+}
+
+void SourceLayout::Forget(const pugi::xml_node& subtree) {
+    if (whitespaceNodes_.empty() && keptElements_.empty()) return;
+    WalkPreOrder(subtree, [&](const pugi::xml_node& node, std::size_t) {
+        whitespaceNodes_.erase(node.internal_object());
+        keptElements_.erase(node.internal_object());
+        return true;
+    });
 }
 
 void SourceLayout::AllowDirectChanges(pugi::xml_document& dom) {

@@ -55,6 +55,9 @@ public:
     // way, strings rewritten where they are included: a copy of the parser's
     // buffer keeps what they were.
     void AllowDirectChanges(pugi::xml_document& dom);
+    // subtree is about to leave the tree: the addresses of its nodes may
+    // come back for new ones, which must not be taken for what they were.
+    void Forget(const pugi::xml_node& subtree);
 
 private:
     struct Attribute {

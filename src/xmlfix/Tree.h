@@ -51,6 +51,8 @@ public:
     // reads or replaces text: these put it in, inside element or everywhere.
     static void KeepWhitespace(XmlDocument& doc, const pugi::xml_node& element);
     static void KeepAllWhitespace(XmlDocument& doc);
+    // subtree is about to be removed from doc's tree.
+    static void Removing(XmlDocument& doc, const pugi::xml_node& subtree);
 };
 
 // SelectSingleNode with the help of doc's index of children.

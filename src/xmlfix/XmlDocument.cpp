@@ -207,6 +207,10 @@ void DocumentAccess::KeepWhitespace(XmlDocument& doc, const pugi::xml_node& elem
     doc.layout_->KeepWhitespace(element);
 }
 
+void DocumentAccess::Removing(XmlDocument& doc, const pugi::xml_node& subtree) {
+    if (doc.layout_) doc.layout_->Forget(subtree);
+}
+
 void DocumentAccess::KeepAllWhitespace(XmlDocument& doc) {
     if (!doc.layout_) return;
     doc.layout_->KeepAllWhitespace(doc.dom_);
@@ -235,6 +239,7 @@ bool DeepestPlainPrefix(XmlDocument& doc, const pugi::xml_node& context, const s
 void RemoveElement(pugi::xml_node element) {
     pugi::xml_node parent = element.parent();
     const ChildIndex::Tracker tracker(DocumentAccess::IndexOf(element), element, ChildIndex::Change::Removal);
+    if (XmlDocument* doc = DocumentAccess::DocumentOf(element)) DocumentAccess::Removing(*doc, element);
     parent.remove_child(element);
 }
 
@@ -287,10 +292,17 @@ ParseOutcome XmlDocument::Parse(std::string bytes) {
     byteOrderMark_ = decoded.byteOrderMark;
     layout_ = std::make_unique<detail::SourceLayout>();
     if (!layout_->Build(parsed_.data(), source, dom_)) {
-        // The library writes it instead, from a tree with all its white space.
+        // The library writes it instead, from a tree with all its white
+        // space, read back from what the library writes of it: some comments
+        // it cannot write as they were read ("--" in them), and the tree is
+        // to hold what a save will write.
         const std::string text = Whole(source);
         dom_.load_buffer(text.data(), text.size(), ParseOptions, pugi::encoding_utf8);
         std::string().swap(parsed_);
+        const std::string written = layout_->Serialise(dom_);
+        if (!dom_.load_buffer(written.data(), written.size(), ParseOptions, pugi::encoding_utf8)) {
+            dom_.load_buffer(text.data(), text.size(), ParseOptions, pugi::encoding_utf8);
+        }
     }
     loaded_ = true;
     return outcome;
@@ -394,9 +406,13 @@ std::string ElementText(const pugi::xml_node& element) { return detail::FromTree
 
 void SetElementText(pugi::xml_node element, const std::string& text) {
     RequireValue(text, detail::FromTree(element.name()));
-    if (XmlDocument* doc = detail::DocumentAccess::DocumentOf(element)) detail::DocumentAccess::KeepWhitespace(*doc, element);
+    XmlDocument* doc = detail::DocumentAccess::DocumentOf(element);
+    if (doc != nullptr) detail::DocumentAccess::KeepWhitespace(*doc, element);
     const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
                                               detail::ChildIndex::Change::Content);
+    if (doc != nullptr) {
+        for (const pugi::xml_node& child : element.children()) detail::DocumentAccess::Removing(*doc, child);
+    }
     element.remove_children();
     if (!text.empty()) element.append_child(pugi::node_pcdata).set_value(detail::ToTree(text).c_str());
 }

@@ -1,5 +1,7 @@
 #include "XmlFixTestSupport.h"
 
+#include <functional>
+
 using kestrune::test::XmlFixTest;
 
 namespace {
@@ -91,5 +93,49 @@ TEST_F(Fidelity, AChangeRewritesOnlyWhatItTouches) {
         EXPECT_TRUE(doc.KeepsSourceLayout());
         if (c.path != nullptr) modXML::ApplyFixEntry(doc, c.path, c.attribute, c.value, "Fix 0");
         EXPECT_EQ(doc.Xml(), c.path != nullptr ? c.expected : c.xml);
+    }
+}
+
+// A document whose layout is not mapped (the parser reads "<?xml />" and
+// "<f?>" its own way; the layout does not) is written by the library, and
+// its tree holds what that writes: a comment the library cannot write as it
+// was read is read as it will be written.
+TEST_F(Fidelity, ADocumentTheLibraryWritesHoldsWhatItsSaveWrites) {
+    Load("<?xml /><!-- a--b---><f?>");
+    EXPECT_FALSE(doc.KeepsSourceLayout());
+    EXPECT_EQ(doc.Xml(), "<?xml?><!-- a- -b- --><f/>");
+    EXPECT_STREQ(doc.Dom().first_child().next_sibling().value(), " a- -b- ");
+}
+
+// White space read into the tree goes with the nodes that held it: new
+// nodes, which may be given the addresses freed, are written as new. Lists
+// of every length up to a few pages of the tree's memory.
+TEST_F(Fidelity, NodesTakingTheRoomOfRemovedOnesAreWrittenAsNew) {
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::string expected;
+    } cases[] = {
+        {"the list's text set", [&] { modXML::ApplyFixEntry(doc, "/r/list", "", "x", "Fix 0"); },
+         "<r>\n  <z/>\n  <list>x</list>\n</r>"},
+        {"the list read, deleted, and an element created",
+         [&] {
+             modXML::GetNodeValue(doc, "/r/list", "");
+             modXML::ApplyFixEntry(doc, "/r/list", "", "\xA4", "Fix 0");
+             modXML::ApplyFixEntry(doc, "/r/new/x", "", "1", "Fix 1");
+         },
+         "<r>\n  <z/>\n  \n<new><x>1</x></new></r>"},
+    };
+    for (const auto& c : cases) {
+        for (int items = 1; items <= 120; ++items) {
+            SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(items) + " items");
+            std::string xml = "<r>\n  <z/>\n  <list>";
+            for (int i = 0; i < items; ++i) xml += "\n    <a>\n      <b>" + std::to_string(i) + "</b>\n      <c/>\n    </a>";
+            Load(xml + "\n  </list>\n</r>");
+            c.change();
+            const std::string written = doc.Xml();
+            EXPECT_EQ(written, c.expected);
+            if (written != c.expected) break;
+        }
     }
 }
