@@ -274,7 +274,9 @@ void XmlDocument::Release() {
     loaded_ = false;
 }
 
-ParseOutcome XmlDocument::Parse(std::string bytes) {
+ParseOutcome XmlDocument::Parse(std::string bytes) { return Read(std::move(bytes), true); }
+
+ParseOutcome XmlDocument::Read(std::string bytes, bool mayRewrite) {
     Release();
     detail::DecodedDocument decoded = detail::DecodeDocument(std::move(bytes));
     if (!decoded.ok) return {false, decoded.problem, decoded.problemOffset};
@@ -293,15 +295,15 @@ ParseOutcome XmlDocument::Parse(std::string bytes) {
     layout_ = std::make_unique<detail::SourceLayout>();
     if (!layout_->Build(parsed_.data(), source, dom_)) {
         // The library writes it instead, from a tree with all its white
-        // space, read back from what the library writes of it: some comments
-        // it cannot write as they were read ("--" in them), and the tree is
-        // to hold what a save will write.
+        // space. What it writes may differ (a comment holding "--", a
+        // declaration the parser read its own way and the encoding taken
+        // from it), so the document is what a save would read back.
         const std::string text = Whole(source);
         dom_.load_buffer(text.data(), text.size(), ParseOptions, pugi::encoding_utf8);
         std::string().swap(parsed_);
-        const std::string written = layout_->Serialise(dom_);
-        if (!dom_.load_buffer(written.data(), written.size(), ParseOptions, pugi::encoding_utf8)) {
-            dom_.load_buffer(text.data(), text.size(), ParseOptions, pugi::encoding_utf8);
+        if (mayRewrite) {
+            if (Read(Encoded(layout_->Serialise(dom_)), false).ok) return outcome;
+            return {false, "Markup that cannot be written back as it was read", 0};
         }
     }
     loaded_ = true;

@@ -58,7 +58,9 @@ public:
     // Back to the empty state.
     void Release();
 
-    // Replaces the content with the document in bytes; empty again on failure.
+    // Replaces the content with the document in bytes; empty again on
+    // failure. A document whose layout cannot be mapped is taken as the
+    // library writes it, read again as a save of it would be.
     ParseOutcome Parse(std::string bytes);
     // What Parse would give for bytes, keeping nothing; bytes are parsed
     // where they are and put back as they were.
@@ -79,6 +81,7 @@ public:
 private:
     friend class detail::DocumentAccess;
 
+    ParseOutcome Read(std::string bytes, bool mayRewrite);
     std::string Encoded(std::string utf8) const;
 
     std::string parsed_;  // the text the tree was parsed in, which holds its strings
