@@ -238,8 +238,10 @@ bool DeepestPlainPrefix(XmlDocument& doc, const pugi::xml_node& context, const s
 
 void RemoveElement(pugi::xml_node element) {
     pugi::xml_node parent = element.parent();
-    const ChildIndex::Tracker tracker(DocumentAccess::IndexOf(element), element, ChildIndex::Change::Removal);
-    if (XmlDocument* doc = DocumentAccess::DocumentOf(element)) DocumentAccess::Removing(*doc, element);
+    XmlDocument* doc = DocumentAccess::DocumentOf(element);
+    const ChildIndex::Tracker tracker(doc != nullptr ? DocumentAccess::Index(*doc) : nullptr, element,
+                                      ChildIndex::Change::Removal);
+    if (doc != nullptr) DocumentAccess::Removing(*doc, element);
     parent.remove_child(element);
 }
 
@@ -410,7 +412,7 @@ void SetElementText(pugi::xml_node element, const std::string& text) {
     RequireValue(text, detail::FromTree(element.name()));
     XmlDocument* doc = detail::DocumentAccess::DocumentOf(element);
     if (doc != nullptr) detail::DocumentAccess::KeepWhitespace(*doc, element);
-    const detail::ChildIndex::Tracker tracker(detail::DocumentAccess::IndexOf(element), element,
+    const detail::ChildIndex::Tracker tracker(doc != nullptr ? detail::DocumentAccess::Index(*doc) : nullptr, element,
                                               detail::ChildIndex::Change::Content);
     if (doc != nullptr) {
         for (const pugi::xml_node& child : element.children()) detail::DocumentAccess::Removing(*doc, child);
